@@ -1,0 +1,33 @@
+#pragma once
+
+#include <array>
+#include <cfloat>
+#include <cstdint>
+
+namespace kova {
+
+// Every physical quantity is an 80-bit x87 extended float, the format the
+// simulation file stores byte for byte.
+using Extended = long double;
+
+static_assert(LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384,
+              "long double must be the x87 80-bit extended format");
+
+inline constexpr Extended kPi = 3.141592653589793238462643383279502884L;
+
+// The file's 10-byte encoding: the 64-bit significand with its explicit
+// integer bit in bytes 0-7, then the sign bit and 15-bit biased exponent.
+using ExtendedBytes = std::array<std::uint8_t, 10>;
+
+ExtendedBytes EncodeExtended(Extended value);
+Extended DecodeExtended(const ExtendedBytes& bytes);
+
+} // namespace kova
+
+namespace kova {
+
+// Rounds towards zero to a 32-bit integer. Values beyond the 32-bit range
+// saturate and NaN gives 0, so damaged data cannot cause undefined behaviour.
+std::int32_t TruncToInt32(Extended value);
+
+} // namespace kova

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "foundations/Extended.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace kova {
+
+class TStream;
+
+// The arena is two-dimensional: component 0 is x and component 1 is y, in
+// metres. The process-wide dimension is kept for its start-up check, but a
+// Vector is a small value type with room for exactly this many components.
+inline constexpr int kVectorDimension = 2;
+
+struct Vector {
+    std::array<Extended, kVectorDimension> c{};
+
+    Vector() = default;
+    Vector(Extended x, Extended y) : c{x, y} {}
+
+    Extended& operator[](int i) { return c[static_cast<std::size_t>(i)]; }
+    const Extended& operator[](int i) const { return c[static_cast<std::size_t>(i)]; }
+    bool operator==(const Vector&) const = default;
+};
+
+// Process-wide state of the vector unit. Zero and false until InitVectors.
+extern std::int32_t VectorDimension;
+extern bool VectorsInitialised;
+
+// Sets the dimension (the program always passes 2) and marks the unit ready.
+void InitVectors(std::int32_t dimension);
+// Stops the process with "Unit MATRIX non initialized" and exit code 1 when
+// InitVectors has not run.
+void CheckVectors();
+
+// Every operation writes its result component by component into a vector the
+// caller holds; the result may be one of the operands.
+void VecAdd(const Vector& a, const Vector& b, Vector& r);
+void VecSub(const Vector& a, const Vector& b, Vector& r);
+void VecScale(const Vector& a, Vector& r, Extended s);
+Extended VecDot(const Vector& a, const Vector& b);
+Extended VecLength(const Vector& a);
+// r := a / |a|; r is not written at all when |a| = 0.
+void VecNormalize(const Vector& a, Vector& r);
+// r := a * len / |a|; a zero a is copied, so r becomes zero.
+void VecSetLength(const Vector& a, Vector& r, Extended len);
+// limit >= 0 caps the length at limit. limit < 0 raises a non-zero length to
+// -limit; a longer or zero vector leaves r unwritten.
+void VecLimit(const Vector& a, Vector& r, Extended limit);
+void VecCopy(const Vector& a, Vector& r);
+bool VecIsZero(const Vector& a);
+
+// The vector record: its components as Float values, with a writer (reader)
+// of its own.
+void VecRead(Vector& r, TStream& stream);
+void VecWrite(const Vector& a, TStream& stream);
+
+// Replaces the destination by the source's items, in order; an empty source
+// leaves the destination exactly as it was. Items are shared, not copied.
+template <typename T> void CopyList(const std::vector<T>& source, std::vector<T>& destination) {
+    if (source.empty())
+        return;
+    destination.assign(source.begin(), source.end());
+}
+
+} // namespace kova

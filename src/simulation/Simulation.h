@@ -1,0 +1,149 @@
+#pragma once
+
+#include "foundations/NamedObject.h"
+#include "simulation/SimulationHost.h"
+#include "world/Bug.h"
+#include "world/BugGroup.h"
+#include "world/Graphics.h"
+#include "world/Obstacle.h"
+#include "world/Space.h"
+#include "world/Trigger.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace kova {
+
+// The world: groups (and through them every bug), obstacles, triggers and the
+// arena, the simulation clock and the frame loop, and every operation that
+// creates, edits or removes objects. It tells the windows about changes
+// through its host.
+class TSimulation : public TNamedObject {
+public:
+    TSimulation();
+    ~TSimulation() override;
+    TSimulation(const TSimulation&) = delete;
+    TSimulation& operator=(const TSimulation&) = delete;
+
+    // The host receives every notification; nullptr detaches it.
+    void SetHost(ISimulationHost* host);
+    ISimulationHost& Host() const { return *host_; }
+
+    // --- clock and stepping -------------------------------------------------
+
+    // A blocking frame loop that returns once Pause has been called from
+    // inside the host's event processing.
+    void Run();
+    // Steps 1 and 2 of a run: no tool stays active, Running := true. A timer or
+    // a batch loop then calls StepFrame until Running is false.
+    void BeginRun();
+    // One frame: step every bug, repaint, advance the clock, loop point, show
+    // the time.
+    void StepFrame();
+    void Pause() { Running = false; }
+    void Rewind();
+    void ResetToStart();
+    void CurrentToStart();
+    bool IsAtStart() const { return CurrentFrame == 0 && CurrentSecond == 0; }
+    // The context a bug's Step sees in the current frame.
+    TFrameContext FrameContext() const;
+    // Advances the clock one frame (frames 0 .. FPS - 1 make a second).
+    void AdvanceClock();
+
+    // --- objects -----------------------------------------------------------
+
+    int GroupCount() const { return static_cast<int>(Groups.size()); }
+    int TriggerCount() const { return static_cast<int>(Triggers.size()); }
+
+    // New objects are edited by the host and kept only on OK; the result is
+    // the new object or nullptr.
+    TBugGroup* NewGroup();
+    bool EditGroup(TBugGroup& group);
+    void RemoveGroup(TBugGroup& group);
+
+    // One new member at the position: values drawn from the template, named
+    // after the template, start values stored, copies of the template's
+    // behaviours.
+    TBug* CreateBug(TBugGroup& group, const Vector& position);
+    bool EditBug(TBug& bug);
+    void RemoveBug(TBug& bug);
+
+    TTrigger* NewTrigger();
+    bool EditTrigger(TTrigger& trigger);
+    void RemoveTrigger(TTrigger& trigger);
+
+    // kind 0 circle (corners of its bounding box), 1 line (end points).
+    TObstacle* CreateObstacle(std::uint8_t kind, Extended x1, Extended y1, Extended x2,
+                              Extended y2);
+    void RemoveObstacle(TObstacle& obstacle);
+
+    // Triggers, then groups, then obstacles, each from the last to the first.
+    void RemoveAll();
+    // Takes every reference to the object out of behaviours and trigger lists.
+    void RemoveReferences(const TNamedObject& object);
+    // Replaces the destination's behaviours by copies of the source's.
+    static void CopyBehaviours(const TBehaviourList& source, TBehaviourList& destination);
+    // Every member draws anew from the group's template.
+    void ApplyTemplateToMembers(TBugGroup& group);
+
+    // --- arena tools -------------------------------------------------------
+
+    void BeginBugCreation();
+    void EndBugCreation();
+    void SelectObstacleLine(bool on);
+    void SelectObstacleEllipse(bool on);
+    // A click: one bug of the chosen group at the point (with the bug tool on).
+    void PlaceBug(TBugGroup* chosenGroup, Extended x, Extended y);
+    // A drag: the density brush over the rectangle, or a line or circle
+    // obstacle, by the active tool.
+    void ApplyDrag(TBugGroup* chosenGroup, int density, Extended x1, Extended y1, Extended x2,
+                   Extended y2);
+    // Clear and draw the whole arena.
+    void Repaint();
+
+    // --- setters -----------------------------------------------------------
+
+    void SetFPS(std::uint8_t fps) { FPS = fps; }
+    void SetPixelsPerMeter(std::uint8_t ppm) { PixelsPerMeter = ppm; }
+    void SetDelay(std::uint16_t delay) { Delay = delay; }
+    void SetLoop(bool loop) { Loop = loop; }
+    void SetLoopSecond(std::uint32_t second) { LoopSecond = second; }
+    void SetLoopFrame(std::uint32_t frame) { LoopFrame = frame; }
+    void SetCurrentSecond(std::uint32_t second) { CurrentSecond = second; }
+    void SetCurrentFrame(std::uint32_t frame) { CurrentFrame = frame; }
+    void SetTimerTick(bool tick) { TimerTick = tick; }
+
+    bool Running = false;
+    std::uint32_t CurrentFrame = 0;
+    std::vector<std::unique_ptr<TObstacle>> Obstacles;
+    std::vector<std::unique_ptr<TBugGroup>> Groups;
+    TSpace Space;
+    std::uint8_t FPS = 25;
+    std::uint8_t PixelsPerMeter = 1;
+    bool BugCreationMode = false;
+    bool TimerTick = false;
+    std::uint32_t CurrentSecond = 0;
+    std::uint16_t Delay = 40;
+    std::uint32_t LoopSecond = 10;
+    std::uint32_t LoopFrame = 0;
+    bool Loop = false;
+    std::vector<std::unique_ptr<TTrigger>> Triggers;
+    bool EllipseMode = false;
+    bool LineMode = false;
+
+    // The drawing document of the arena view; every bug and obstacle keeps its
+    // graphic element in it.
+    TGraphicDoc Doc;
+
+private:
+    void forEachBehaviourList(const std::function<void(TBehaviourList&)>& visit);
+    void removeBugReferences(const TBug& bug);
+    void destroyGroup(TBugGroup& group);
+
+    ISimulationHost defaultHost_;
+    ISimulationHost* host_ = &defaultHost_;
+};
+
+} // namespace kova
