@@ -36,9 +36,13 @@ void addScaled(const Vector& a, const Vector& b, Vector& r, Extended k) {
 
 } // namespace
 
-void VecAdd(const Vector& a, const Vector& b, Vector& r) { addScaled(a, b, r, 1); }
+void VecAdd(const Vector& a, const Vector& b, Vector& r) {
+    addScaled(a, b, r, 1);
+}
 
-void VecSub(const Vector& a, const Vector& b, Vector& r) { addScaled(a, b, r, -1); }
+void VecSub(const Vector& a, const Vector& b, Vector& r) {
+    addScaled(a, b, r, -1);
+}
 
 void VecScale(const Vector& a, Vector& r, Extended s) {
     CheckVectors();

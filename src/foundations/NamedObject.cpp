@@ -8,11 +8,17 @@ namespace {
 std::int32_t idCounter = 0;
 }
 
-std::int32_t IdCounter() { return idCounter; }
+std::int32_t IdCounter() {
+    return idCounter;
+}
 
-void SetIdCounter(std::int32_t value) { idCounter = value; }
+void SetIdCounter(std::int32_t value) {
+    idCounter = value;
+}
 
-std::int32_t NextId() { return ++idCounter; }
+std::int32_t NextId() {
+    return ++idCounter;
+}
 
 void TNamedObject::SaveToStream(TStream& stream) const {
     TWriter writer(stream);

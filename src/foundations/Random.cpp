@@ -8,9 +8,13 @@ namespace {
 std::uint32_t seed = 0;
 }
 
-std::uint32_t RandSeed() { return seed; }
+std::uint32_t RandSeed() {
+    return seed;
+}
 
-void SetRandSeed(std::uint32_t value) { seed = value; }
+void SetRandSeed(std::uint32_t value) {
+    seed = value;
+}
 
 std::uint32_t Random(std::uint32_t n) {
     seed = seed * 134775813u + 1u;

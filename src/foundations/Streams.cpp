@@ -239,7 +239,9 @@ std::int32_t TReader::readIntegerPayload(std::uint8_t tag) {
     }
 }
 
-std::int32_t TReader::ReadInteger() { return readIntegerPayload(readTag()); }
+std::int32_t TReader::ReadInteger() {
+    return readIntegerPayload(readTag());
+}
 
 Extended TReader::ReadFloat() {
     const std::uint8_t tag = readTag();
@@ -273,7 +275,9 @@ std::string TReader::ReadString() {
     return value;
 }
 
-bool TReader::ReadBoolean() { return readTag() == static_cast<std::uint8_t>(TValueTag::True); }
+bool TReader::ReadBoolean() {
+    return readTag() == static_cast<std::uint8_t>(TValueTag::True);
+}
 
 void TReader::Release() {
     const std::size_t unread = end_ - position_;

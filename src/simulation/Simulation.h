@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 namespace kova {
@@ -139,8 +140,10 @@ public:
 
 private:
     void forEachBehaviourList(const std::function<void(TBehaviourList&)>& visit);
-    void removeBugReferences(const TBug& bug);
-    void destroyGroup(TBugGroup& group);
+    // Clears every behaviour's target that is one of these bugs.
+    void clearTargets(const std::unordered_set<const TBug*>& bugs);
+    void paintBugs(TBugGroup& group, int density, Extended x1, Extended y1, Extended x2,
+                   Extended y2);
 
     ISimulationHost defaultHost_;
     ISimulationHost* host_ = &defaultHost_;

@@ -4,7 +4,9 @@
 
 namespace kova {
 
-TBugGroup::TBugGroup(TGraphicDoc* doc, std::string name) : doc_(doc) { Name = std::move(name); }
+TBugGroup::TBugGroup(TGraphicDoc* doc, std::string name) : doc_(doc) {
+    Name = std::move(name);
+}
 
 TBugGroup::~TBugGroup() = default;
 

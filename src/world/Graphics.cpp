@@ -106,7 +106,9 @@ void TGraphicDoc::compact() const {
     holes_ = 0;
 }
 
-std::size_t TGraphicDoc::Count() const { return items_.size() - holes_; }
+std::size_t TGraphicDoc::Count() const {
+    return items_.size() - holes_;
+}
 
 TGraphicElement* TGraphicDoc::Elements(std::size_t index) const {
     compact();

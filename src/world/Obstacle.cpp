@@ -6,7 +6,9 @@
 
 namespace kova {
 
-TObstacle::TObstacle(TGraphicDoc* doc) : Element(doc) { Element.SetBrushStyle(bsClear); }
+TObstacle::TObstacle(TGraphicDoc* doc) : Element(doc) {
+    Element.SetBrushStyle(bsClear);
+}
 
 TObstacle::TObstacle(TGraphicDoc* doc, std::uint8_t kind, Extended x1, Extended y1, Extended x2,
                      Extended y2)
