@@ -104,6 +104,20 @@ public:
     // Clear and draw the whole arena.
     void Repaint();
 
+    // --- file ------------------------------------------------------------------
+
+    // Rewinds, then writes the simulation record, the arena, the triggers, the
+    // groups with their members and the obstacles.
+    void SaveToStream(TStream& stream);
+    // Reads all of that into this empty simulation, resolves the references
+    // between objects and rewinds. A failure leaves the simulation partly read:
+    // read into a scratch simulation and take its contents over on success.
+    void LoadFromStream(TStream& stream);
+    // Replaces this simulation's settings and objects by those of another (a
+    // freshly loaded one), announcing the objects to the host. This simulation
+    // must hold no objects.
+    void TakeContentsFrom(TSimulation& loaded);
+
     // --- setters -----------------------------------------------------------
 
     void SetFPS(std::uint8_t fps) { FPS = fps; }

@@ -25,6 +25,8 @@ public:
 
     void SetColor(TColor color) { Color = color; }
     TGraphicDoc* Doc() const { return doc_; }
+    // The document that members created from now on draw in.
+    void SetDoc(TGraphicDoc* doc) { doc_ = doc; }
 
     // Name and Id, colour and member count, the template, then every member.
     void SaveToStream(TStream& stream) const;

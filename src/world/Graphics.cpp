@@ -163,4 +163,11 @@ void TGraphicDoc::ClearBuffer() {
     canvas.FillRect(canvas.ClipRect());
 }
 
+void TGraphicDoc::TakeElementsFrom(TGraphicDoc& other) {
+    other.compact();
+    for (TGraphicElement* element : other.items_)
+        add(element);
+    other.items_.clear();
+}
+
 } // namespace kova

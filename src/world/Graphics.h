@@ -78,6 +78,9 @@ public:
     void DrawAll();
     // Fills the whole buffer with the background colour.
     void ClearBuffer();
+    // Moves every element of the other document to the end of this one,
+    // keeping their order.
+    void TakeElementsFrom(TGraphicDoc& other);
 
     IDrawSurface* PaintBox = nullptr;
     TColor BackgroundColor = 0;
