@@ -53,13 +53,15 @@ void resolveTriggerList(TBasisBug& owner, const TIdTable& table) {
 void resolveBehaviours(TBehaviourList& behaviours, const TIdTable& table) {
     for (const auto& behaviour : behaviours) {
         behaviour->TargetBug = nullptr;
-        // A behaviour follows a bug only together with one; a flag without an
-        // Id reads as aiming at the target point.
-        if (behaviour->TargetIsBug && behaviour->StoredTargetId > 0)
+        // Only a behaviour that follows a bug gets its target back. The Id of a
+        // bug it no longer follows stays stored, so that saving writes the
+        // record as it was read. A flag without an Id aims at the target point.
+        if (behaviour->TargetIsBug && behaviour->StoredTargetId > 0) {
             behaviour->TargetBug = table.Find<TBug>(behaviour->StoredTargetId, "a bug");
-        else
+            behaviour->StoredTargetId = 0;
+        } else {
             behaviour->TargetIsBug = false;
-        behaviour->StoredTargetId = 0;
+        }
         behaviour->Obstacles.clear();
         for (const std::int32_t id : behaviour->StoredObstacleIds)
             behaviour->Obstacles.push_back(table.Find<TObstacle>(id, "an obstacle"));

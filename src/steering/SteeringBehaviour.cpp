@@ -35,6 +35,7 @@ void TSteeringBehaviour::CopyFrom(const TSteeringBehaviour& source) {
     TargetPoint[0] = source.TargetPoint[0];
     TargetPoint[1] = source.TargetPoint[1];
     TargetBug = source.TargetBug;
+    StoredTargetId = source.StoredTargetId;
     Kind = source.Kind;
     TargetIsBug = source.TargetIsBug;
     Angle = source.Angle;
@@ -54,7 +55,7 @@ void TSteeringBehaviour::SaveToStream(TStream& stream) const {
     writer.WriteBoolean(SensorRangeOn);
     writer.WriteBoolean(TargetIsBug);
     writer.WriteBoolean(AngleOn);
-    writer.WriteInteger(TargetBug != nullptr ? TargetBug->Id : 0);
+    writer.WriteInteger(TargetBug != nullptr ? TargetBug->Id : StoredTargetId);
     writer.WriteInteger(static_cast<std::int32_t>(Obstacles.size()));
     for (const TObstacle* obstacle : Obstacles)
         writer.WriteInteger(obstacle->Id);

@@ -85,7 +85,9 @@ public:
     bool AngleOn = false;
     std::vector<TObstacle*> Obstacles;
 
-    // References read from a file, awaiting resolution.
+    // References read from a file, awaiting resolution. StoredTargetId also
+    // keeps the Id of a bug the behaviour no longer follows, which the record
+    // carries on.
     std::int32_t StoredTargetId = 0;
     std::vector<std::int32_t> StoredObstacleIds;
 };
