@@ -85,6 +85,7 @@ void TSimulation::StepFrame() {
     for (const auto& group : Groups)
         for (const auto& member : group->Members)
             member->Step(frame);
+    host_->BugsStepped();
 
     if (!host_->ShowTrails())
         Doc.Clear();

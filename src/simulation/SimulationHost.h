@@ -37,6 +37,10 @@ public:
     virtual void ToolsReleaseObstacleButtons() {}
     virtual void SetArenaCursor(TArenaCursor) {}
 
+    // Frame loop: every bug has taken this frame's step; the frame is not drawn
+    // yet and the clock still shows the time at which the frame started.
+    virtual void BugsStepped() {}
+
     // Animation controller.
     virtual void SetCurrentTime(std::uint32_t /*second*/, std::uint32_t /*frame*/) {}
     virtual bool ShowTrails() const { return false; }
