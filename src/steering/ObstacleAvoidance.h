@@ -27,8 +27,7 @@ Vector ObstacleAvoidance(const TSteeringBehaviour& behaviour, const TBug& bug);
 TObstacleHit FindNearestObstacle(const TSteeringBehaviour& behaviour, const TBug& bug,
                                  const Vector& probeEnd);
 // Segment A-B against segment C-D, both ends included.
-TIntersection IntersectSegments(const Vector& a, const Vector& b, const Vector& c,
-                                const Vector& d);
+TIntersection IntersectSegments(const Vector& a, const Vector& b, const Vector& c, const Vector& d);
 // The line through A and B against a circle; only points ahead of A and within
 // range count.
 TIntersection IntersectCircle(const Vector& a, const Vector& b, const Vector& centre,
