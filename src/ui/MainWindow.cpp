@@ -1,0 +1,273 @@
+#include "ui/MainWindow.h"
+
+#include "foundations/Matrix.h"
+#include "simulation/Simulation.h"
+#include "ui/AnimationController.h"
+#include "ui/ArenaView.h"
+#include "ui/FrameTimer.h"
+#include "ui/GuiHost.h"
+#include "ui/Info.h"
+#include "ui/NewSimulation.h"
+#include "ui/ObjectBrowser.h"
+#include "ui/QtCanvas.h"
+#include "ui/Tools.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScrollArea>
+#include <QStatusBar>
+
+#include <cmath>
+
+namespace kova {
+
+namespace {
+
+const char* const kCaptionPrefix = "Kova - ";
+const char* const kUntitled = "untitled.kvz";
+const char* const kPositionPanel = "Position";
+const char* const kConfirmTitle = "Confirm";
+const char* const kConfirmNew = "Really create new simulation? All unsaved changes will be lost!";
+const char* const kExportTitle = "Export Motion Data";
+const char* const kExportNotAvailable = "Exporting motion data is not available yet.";
+
+constexpr int kPanelWidths[4] = {40, 60, 60, 50};
+
+} // namespace
+
+int MeterToPixel(Extended meters, std::uint8_t pixelsPerMeter) {
+    // The default rounding mode sends halves to the even neighbour.
+    return static_cast<int>(std::llrint(meters * pixelsPerMeter));
+}
+
+TfrMain::TfrMain(QWidget* parent) : QMainWindow(parent) {
+    setObjectName("frMain");
+    setWindowIcon(ProgramIcon());
+    resize(448, 386);
+
+    arenaView_ = new TArenaView;
+    scrollArea_ = new QScrollArea;
+    scrollArea_->setFrameShape(QFrame::NoFrame);
+    scrollArea_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    scrollArea_->setWidget(arenaView_);
+    setCentralWidget(scrollArea_);
+    connect(arenaView_, &TArenaView::mousePressed, this, &TfrMain::arenaMouseDown);
+    connect(arenaView_, &TArenaView::mouseMoved, this, &TfrMain::arenaMouseMove);
+    connect(arenaView_, &TArenaView::mouseReleased, this, &TfrMain::arenaMouseUp);
+    createStatusBar();
+    createMenus();
+
+    initSimulation();
+    createWindows();
+}
+
+TfrMain::~TfrMain() {
+    // The windows are Qt children and go after the simulation; nothing may
+    // reach them or the view from the simulation any more.
+    frames_->Pause();
+    simulation_->SetHost(nullptr);
+    simulation_->Doc.SetPaintBox(nullptr);
+}
+
+void TfrMain::initSimulation() {
+    InitVectors(2);
+    simulation_ = std::make_unique<TSimulation>();
+    frames_ = new TFrameTimer(*simulation_, this);
+    connect(frames_, &TFrameTimer::frameFailed, this, &TfrMain::showError);
+    simulation_->Doc.SetBuffer(std::make_unique<TQtSurface>());
+    dragging_ = false;
+    UpdateArena();
+    fileName_ = kUntitled;
+    UpdateCaption();
+}
+
+void TfrMain::createWindows() {
+    objectBrowser_ = new TfrObjectBrowser(*simulation_, this);
+    animationController_ = new TfrAnimationController(*simulation_, *frames_, this);
+    propertiesDialog_ = new TfrNewSimulation(this);
+    infoBox_ = new TfrInfo(this);
+    tools_ = new TfrTools(*simulation_, *frames_, this);
+    host_ = std::make_unique<TGuiHost>(*this, *objectBrowser_, *tools_, *animationController_);
+    simulation_->SetHost(host_.get());
+    connect(objectBrowser_, &TfrObjectBrowser::closed, this,
+            [this] { objectBrowserItem_->setChecked(false); });
+    connect(animationController_, &TfrAnimationController::closed, this,
+            [this] { animationControllerItem_->setChecked(false); });
+}
+
+void TfrMain::createMenus() {
+    auto addItem = [this](QMenu* menu, const char* name, const QString& caption, auto handler) {
+        QAction* item = menu->addAction(caption);
+        item->setObjectName(name);
+        connect(item, &QAction::triggered, this, handler);
+        return item;
+    };
+
+    QMenu* file = menuBar()->addMenu("&File");
+    addItem(file, "NewMI", "New...", [this] {
+        frames_->Pause();
+        NewSimulation();
+    })->setShortcut(QKeySequence::New);
+    addItem(file, "OpenMI", "Open...", [this] {
+        frames_->Pause();
+        OpenSimulation();
+    })->setShortcut(QKeySequence::Open);
+    file->addSeparator();
+    addItem(file, "SaveMI", "Save", [this] {
+        frames_->Pause();
+        SaveSimulation();
+    })->setShortcut(QKeySequence::Save);
+    addItem(file, "SaveAsMI", "Save As...", [this] {
+        frames_->Pause();
+        SaveSimulationAs();
+    });
+    addItem(file, "ExportMI", "Export Motion Data",
+            [this] { QMessageBox::information(this, kExportTitle, kExportNotAvailable); });
+    file->addSeparator();
+    addItem(file, "ExitMI", "Exit", [this] { Exit(); })->setShortcut(QKeySequence("Alt+F4"));
+
+    QMenu* objects = menuBar()->addMenu("&Objects");
+    addItem(objects, "GroupMI", "Group", [this] { simulation_->NewGroup(); });
+    objects->addSeparator();
+    addItem(objects, "TriggerMI", "Trigger", [this] { simulation_->NewTrigger(); });
+
+    QMenu* simulation = menuBar()->addMenu("&Simulation");
+    addItem(simulation, "RunMI", "Run", [this] { frames_->Run(); });
+    addItem(simulation, "PauseMI", "Pause", [this] { frames_->Pause(); });
+    addItem(simulation, "RewindMI", "Rewind", [this] { frames_->Rewind(); });
+    simulation->addSeparator();
+    addItem(simulation, "CurrenttoStartValuesMI", "Current to Start Values",
+            [this] { frames_->CurrentToStart(); });
+    simulation->addSeparator();
+    addItem(simulation, "PropertiesMI", "Properties...", [this] { EditSimulationProperties(); });
+
+    QMenu* window = menuBar()->addMenu("&Window");
+    objectBrowserItem_ = addItem(window, "ObjectBrowserMI", "Object Browser",
+                                 [this] { showForm(objectBrowserItem_, objectBrowser_); });
+    animationControllerItem_ =
+        addItem(window, "AnimationControllerMI", "Animation Controller",
+                [this] { showForm(animationControllerItem_, animationController_); });
+    toolsItem_ = addItem(window, "VisibleObjectCreatorMI", "Tools",
+                         [this] { showForm(toolsItem_, tools_); });
+    for (QAction* item : {objectBrowserItem_, animationControllerItem_, toolsItem_}) {
+        item->setCheckable(true);
+        item->setChecked(true);
+    }
+
+    QMenu* info = menuBar()->addMenu("&?");
+    addItem(info, "InfoMI", "Info", [this] {
+        infoBox_->show();
+        infoBox_->raise();
+    });
+}
+
+void TfrMain::createStatusBar() {
+    for (int i = 0; i < 4; ++i) {
+        panels_[i] = new QLabel;
+        panels_[i]->setObjectName(QString("StatusPanel%1").arg(i));
+        panels_[i]->setMinimumWidth(kPanelWidths[i]);
+        if (i > 0)
+            panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        statusBar()->addWidget(panels_[i], i == 3 ? 1 : 0);
+    }
+    panels_[0]->setText(kPositionPanel);
+    panels_[1]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+}
+
+void TfrMain::setPanel(int panel, const QString& text) {
+    panels_[panel]->setText(text);
+}
+
+void TfrMain::showError(const QString& message) {
+    QMessageBox::critical(this, windowTitle(), message);
+}
+
+int TfrMain::MeterToPixel(Extended meters) const {
+    return kova::MeterToPixel(meters, simulation_->PixelsPerMeter);
+}
+
+void TfrMain::UpdateArena() {
+    TGraphicDoc& doc = simulation_->Doc;
+    doc.SetPaintBox(&arenaView_->Surface());
+    doc.SetWidth(MeterToPixel(simulation_->Space.Width));
+    doc.SetHeight(MeterToPixel(simulation_->Space.Height));
+    doc.SetBackgroundColor(simulation_->Space.Color);
+    doc.ApplySize();
+    // Clearing and then drawing everything is what the view's repaint does.
+    simulation_->Repaint();
+    if (animationController_ != nullptr)
+        animationController_->ShowSimulationValues();
+}
+
+void TfrMain::UpdateCaption() {
+    const qsizetype slash = std::max(fileName_.lastIndexOf('/'), fileName_.lastIndexOf('\\'));
+    setWindowTitle(kCaptionPrefix + fileName_.mid(slash + 1));
+}
+
+void TfrMain::NewSimulation() {
+    propertiesDialog_->SetSimulation(simulation_.get());
+    if (propertiesDialog_->exec() != QDialog::Accepted)
+        return;
+    if (QMessageBox::question(this, kConfirmTitle, kConfirmNew,
+                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    simulation_->RemoveAll();
+    UpdateArena();
+    fileName_ = kUntitled;
+    UpdateCaption();
+}
+
+void TfrMain::EditSimulationProperties() {
+    propertiesDialog_->SetSimulation(simulation_.get());
+    if (propertiesDialog_->exec() == QDialog::Accepted)
+        UpdateArena();
+}
+
+void TfrMain::Exit() {
+    frames_->Pause();
+    close();
+}
+
+void TfrMain::showForm(QAction* item, QWidget* window) {
+    // The item has already changed its check mark.
+    window->setVisible(item->isChecked());
+}
+
+void TfrMain::SetArenaCursor(TArenaCursor cursor) {
+    arenaView_->setCursor(cursor == TArenaCursor::Cross ? Qt::CrossCursor : Qt::ArrowCursor);
+}
+
+void TfrMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (toolWindowsPlaced_)
+        return;
+    toolWindowsPlaced_ = true;
+    placeToolWindows();
+    objectBrowser_->show();
+    animationController_->show();
+    tools_->show();
+}
+
+void TfrMain::placeToolWindows() {
+    const QRect frame = frameGeometry();
+    const int column = frame.right() + 8;
+    tools_->move(column, frame.top());
+    animationController_->move(column, frame.top() + tools_->sizeHint().height() + 40);
+    const int browserColumn =
+        column + std::max(tools_->sizeHint().width(), animationController_->sizeHint().width()) +
+        16;
+    objectBrowser_->move(browserColumn, frame.top());
+}
+
+void TfrMain::closeEvent(QCloseEvent* event) {
+    frames_->Pause();
+    objectBrowser_->hide();
+    animationController_->hide();
+    tools_->hide();
+    infoBox_->hide();
+    QMainWindow::closeEvent(event);
+}
+
+} // namespace kova

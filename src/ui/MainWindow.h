@@ -1,0 +1,120 @@
+#pragma once
+
+#include "foundations/Extended.h"
+#include "simulation/SimulationHost.h"
+
+#include <QMainWindow>
+#include <QPoint>
+
+#include <cstdint>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QScrollArea;
+
+namespace kova {
+
+class TArenaView;
+class TFrameTimer;
+class TGuiHost;
+class TSimulation;
+class TfrAnimationController;
+class TfrInfo;
+class TfrNewSimulation;
+class TfrObjectBrowser;
+class TfrTools;
+enum class TArenaTool;
+
+// Metres to view pixels: metres x pixels per metre, halves rounded to even.
+int MeterToPixel(Extended meters, std::uint8_t pixelsPerMeter);
+// The number of bugs a drag of the bug tool promises: density per cent of the
+// dragged area counted in cells of the given size (none without a positive
+// cell size).
+int EstimatedBugCount(int density, Extended cellSize, QPoint start, QPoint end);
+
+// The main window: it creates and owns the one simulation, whose drawing
+// document paints the arena view, creates the tool windows and dialogs, and
+// carries the menu bar and the status bar. The arena's mouse tools act here.
+class TfrMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfrMain(QWidget* parent = nullptr);
+    ~TfrMain() override;
+
+    TSimulation& Simulation() const { return *simulation_; }
+    TfrObjectBrowser& ObjectBrowser() const { return *objectBrowser_; }
+    TfrAnimationController& AnimationController() const { return *animationController_; }
+    TfrNewSimulation& PropertiesDialog() const { return *propertiesDialog_; }
+    TfrInfo& InfoBox() const { return *infoBox_; }
+    TfrTools& Tools() const { return *tools_; }
+    TArenaView& ArenaView() const { return *arenaView_; }
+    TFrameTimer& Frames() const { return *frames_; }
+    const QString& FileName() const { return fileName_; }
+
+    int MeterToPixel(Extended meters) const;
+    // Re-applies the arena's size and colour to the view, repaints it and
+    // shows the simulation's loop point, clock and delay in the controller.
+    void UpdateArena();
+    // "Kova - " and the last component of the file name.
+    void UpdateCaption();
+    // File > New...: the properties dialog, then a confirmation; on Yes every
+    // object goes.
+    void NewSimulation();
+    // Simulation > Properties...
+    void EditSimulationProperties();
+    // File > Open...: chooses a file and loads it.
+    void OpenSimulation();
+    // Loads the file; on failure the user sees why and nothing changes.
+    bool OpenFile(const QString& path);
+    // File > Save: writes to FileName without asking.
+    void SaveSimulation();
+    // File > Save As...
+    void SaveSimulationAs();
+    // File > Exit: stops the frames and ends the program.
+    void Exit();
+    void SetArenaCursor(TArenaCursor cursor);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void initSimulation();
+    void createWindows();
+    void createMenus();
+    void createStatusBar();
+    void placeToolWindows();
+    void showForm(QAction* item, QWidget* window);
+    void setPanel(int panel, const QString& text);
+    void showError(const QString& message);
+
+    // Arena mouse tools.
+    void arenaMouseDown(QPoint position);
+    void arenaMouseMove(QPoint position);
+    void arenaMouseUp(QPoint position);
+    void drawRubberBand(TArenaTool tool, QPoint to);
+
+    std::unique_ptr<TSimulation> simulation_;
+    std::unique_ptr<TGuiHost> host_;
+    TFrameTimer* frames_ = nullptr;
+    QScrollArea* scrollArea_ = nullptr;
+    TArenaView* arenaView_ = nullptr;
+    TfrObjectBrowser* objectBrowser_ = nullptr;
+    TfrAnimationController* animationController_ = nullptr;
+    TfrNewSimulation* propertiesDialog_ = nullptr;
+    TfrInfo* infoBox_ = nullptr;
+    TfrTools* tools_ = nullptr;
+    QAction* objectBrowserItem_ = nullptr;
+    QAction* animationControllerItem_ = nullptr;
+    QAction* toolsItem_ = nullptr;
+    QLabel* panels_[4] = {};
+
+    bool dragging_ = false;
+    QPoint dragStart_;
+    QPoint dragLast_;
+    QString fileName_;
+    bool toolWindowsPlaced_ = false;
+};
+
+} // namespace kova

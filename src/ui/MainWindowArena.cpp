@@ -1,0 +1,108 @@
+// The arena's mouse tools: rubber bands and status feedback while dragging,
+// and the bug brush, bug placement and obstacles when the mouse is released.
+#include "ui/MainWindow.h"
+
+#include "simulation/Simulation.h"
+#include "ui/ArenaView.h"
+#include "ui/QtCanvas.h"
+#include "ui/Tools.h"
+
+#include <QLabel>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kova {
+
+namespace {
+
+QString coordinates(QPoint point) {
+    return QString("%1 : %2").arg(point.x()).arg(point.y());
+}
+
+QString estimateText(int count) {
+    return QString("approx. %1 bugs will be created").arg(count);
+}
+
+TPoint toPoint(QPoint point) {
+    return {point.x(), point.y()};
+}
+
+// The square the ellipse tool shows: from the start corner toward the pointer,
+// its side the larger of the two distances.
+TRect squareToward(QPoint start, QPoint to) {
+    const int side = std::max(std::abs(start.x() - to.x()), std::abs(start.y() - to.y()));
+    const int farX = start.x() - to.x() > 0 ? start.x() - side : start.x() + side;
+    const int farY = start.y() - to.y() > 0 ? start.y() - side : start.y() + side;
+    return {start.x(), start.y(), farX, farY};
+}
+
+} // namespace
+
+int EstimatedBugCount(int density, Extended cellSize, QPoint start, QPoint end) {
+    if (!(cellSize > 0))
+        return 0;
+    const Extended columns = std::abs(start.x() - end.x()) / cellSize;
+    const Extended rows = std::abs(start.y() - end.y()) / cellSize;
+    return TruncToInt32(density * columns * rows / 100);
+}
+
+void TfrMain::arenaMouseDown(QPoint position) {
+    if (simulation_->Running || tools_->ActiveTool() == TArenaTool::None)
+        return;
+    dragStart_ = position;
+    dragLast_ = position;
+    dragging_ = true;
+}
+
+void TfrMain::drawRubberBand(TArenaTool tool, QPoint to) {
+    TQtCanvas& canvas = arenaView_->Surface().QtCanvas();
+    switch (tool) {
+    case TArenaTool::Bug:
+        canvas.InvertRect({dragStart_.x(), dragStart_.y(), to.x(), to.y()});
+        break;
+    case TArenaTool::Line:
+        canvas.InvertLine(toPoint(dragStart_), toPoint(to));
+        break;
+    case TArenaTool::Ellipse:
+        canvas.InvertEllipse(squareToward(dragStart_, to));
+        break;
+    case TArenaTool::None:
+        break;
+    }
+}
+
+void TfrMain::arenaMouseMove(QPoint position) {
+    if (!dragging_) {
+        setPanel(1, coordinates(position));
+        return;
+    }
+    const TArenaTool tool = tools_->ActiveTool();
+    // Inverting the last band again removes it.
+    drawRubberBand(tool, dragLast_);
+    drawRubberBand(tool, position);
+    dragLast_ = position;
+    setPanel(1, coordinates(dragStart_));
+    setPanel(2, coordinates(position));
+    if (tool == TArenaTool::Bug) {
+        const TBugGroup* group = tools_->ChosenGroup();
+        const Extended cell = group != nullptr ? group->Template.DiameterVariantValue.BaseValue : 0;
+        setPanel(3, estimateText(EstimatedBugCount(tools_->Density(), cell, dragStart_, position)));
+    }
+}
+
+void TfrMain::arenaMouseUp(QPoint position) {
+    if (!dragging_)
+        return;
+    dragging_ = false;
+    setPanel(2, QString());
+    setPanel(3, QString());
+    // Both repaint the whole view, which also takes the rubber band away.
+    if (position == dragStart_)
+        simulation_->PlaceBug(tools_->ChosenGroup(), position.x(), position.y());
+    else
+        simulation_->ApplyDrag(tools_->ChosenGroup(), tools_->Density(), dragStart_.x(),
+                               dragStart_.y(), position.x(), position.y());
+}
+
+} // namespace kova

@@ -1,0 +1,86 @@
+// The File menu's open and save flows of the main window.
+#include "ui/MainWindow.h"
+
+#include "simulation/Simulation.h"
+
+#include "simulation/SimulationFile.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include <exception>
+
+namespace kova {
+
+namespace {
+
+const char* const kOpenTitle = "Open Simulation";
+const char* const kSaveTitle = "Save Simulation";
+const char* const kFileFilter = "kova simulation file (*.kvz);;all files (*)";
+const char* const kDefaultSuffix = "kvz";
+const char* const kInitialDirectory = "simulations";
+const char* const kErrorTitle = "Error";
+
+QFileDialog* simulationFileDialog(QWidget* parent, const QString& title,
+                                  QFileDialog::AcceptMode mode) {
+    auto* dialog = new QFileDialog(parent, title, kInitialDirectory, kFileFilter);
+    dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+    dialog->setAcceptMode(mode);
+    dialog->setDefaultSuffix(kDefaultSuffix);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    if (mode == QFileDialog::AcceptOpen)
+        dialog->setFileMode(QFileDialog::ExistingFile);
+    return dialog;
+}
+
+// Runs a file operation; false (after telling the user why) when it failed.
+template <typename Operation> bool reportFailure(QWidget* parent, Operation operation) {
+    try {
+        operation();
+        return true;
+    } catch (const std::exception& error) {
+        QMessageBox::critical(parent, kErrorTitle, QString::fromLocal8Bit(error.what()));
+        return false;
+    }
+}
+
+} // namespace
+
+void TfrMain::OpenSimulation() {
+    std::unique_ptr<QFileDialog> dialog(
+        simulationFileDialog(this, kOpenTitle, QFileDialog::AcceptOpen));
+    if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
+        OpenFile(dialog->selectedFiles().first());
+    simulation_->Repaint();
+}
+
+bool TfrMain::OpenFile(const QString& path) {
+    // The loader leaves the simulation as it was when it fails, and the file
+    // name stays with it.
+    const bool opened = reportFailure(
+        this, [&] { OpenSimulationFile(*simulation_, path.toLocal8Bit().toStdString()); });
+    if (!opened)
+        return false;
+    fileName_ = path;
+    UpdateCaption();
+    UpdateArena();
+    return true;
+}
+
+void TfrMain::SaveSimulation() {
+    reportFailure(this,
+                  [&] { SaveSimulationFile(*simulation_, fileName_.toLocal8Bit().toStdString()); });
+}
+
+void TfrMain::SaveSimulationAs() {
+    std::unique_ptr<QFileDialog> dialog(
+        simulationFileDialog(this, kSaveTitle, QFileDialog::AcceptSave));
+    dialog->selectFile(fileName_);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return;
+    fileName_ = dialog->selectedFiles().first();
+    UpdateCaption();
+    SaveSimulation();
+}
+
+} // namespace kova

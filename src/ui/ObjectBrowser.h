@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QTreeWidgetItem;
+
+namespace kova {
+
+class TBug;
+class TBugGroup;
+class TNamedObject;
+class TObjectTree;
+class TObstacle;
+class TSimulation;
+class TTrigger;
+
+// The object browser: every group with its bugs, every trigger and every
+// obstacle as a tree under the three nodes "Groups", "Trigger" and
+// "Obstacles". It holds no objects of its own; the simulation announces every
+// object it adds, renames or removes.
+class TfrObjectBrowser : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfrObjectBrowser(TSimulation& simulation, QWidget* parent = nullptr);
+
+    void AddGroup(TBugGroup& group);
+    // Under the group's node; nothing when the group has no node.
+    void AddBug(TBug& bug, TBugGroup& group);
+    void AddTrigger(TTrigger& trigger);
+    void AddObstacle(TObstacle& obstacle);
+    // Appends a child carrying the object and selects it.
+    void AddToNode(QTreeWidgetItem* node, const QString& text, TNamedObject* object);
+    // The selected node takes the object's name (edits start from the
+    // selected node).
+    void UpdateNode(TNamedObject& object);
+    // Removes the object's node with its children. The next sibling is
+    // selected, else the node before it in tree order.
+    void DeleteNode(TNamedObject& object);
+
+    // Edit > Delete: removes the selected object through the simulation,
+    // asking first for a group that has members.
+    void DeleteSelected();
+
+    TObjectTree& Tree() const { return *tree_; }
+
+signals:
+    // The window was closed with its close box.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void editObjectOf(QTreeWidgetItem* item);
+
+    TSimulation& simulation_;
+    TObjectTree* tree_;
+    QTreeWidgetItem* groupsNode_;
+    QTreeWidgetItem* triggerNode_;
+    QTreeWidgetItem* obstaclesNode_;
+};
+
+} // namespace kova

@@ -1,0 +1,174 @@
+#include "ui/QtCanvas.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace kova {
+
+namespace {
+
+// A figure's rectangle covers its left and top edges but not its right and
+// bottom ones, whichever way round the corners are given.
+QRect areaOf(const TRect& rect) {
+    const int left = std::min(rect.left, rect.right);
+    const int top = std::min(rect.top, rect.bottom);
+    return QRect(left, top, std::abs(rect.right - rect.left), std::abs(rect.bottom - rect.top));
+}
+
+// The rectangle whose one-pixel outline runs along the area's border.
+QRect outlineOf(const TRect& rect) {
+    const QRect area = areaOf(rect);
+    return QRect(area.left(), area.top(), std::max(area.width() - 1, 0),
+                 std::max(area.height() - 1, 0));
+}
+
+} // namespace
+
+QColor ToQColor(TColor color) {
+    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                  static_cast<int>((color >> 16) & 0xFF));
+}
+
+// --- TQtCanvas -----------------------------------------------------------------
+
+TQtCanvas::TQtCanvas(QImage& image, std::function<void()> changed)
+    : image_(image), changed_(std::move(changed)) {}
+
+TQtCanvas::~TQtCanvas() {
+    End();
+}
+
+QPainter* TQtCanvas::painter() {
+    if (painter_)
+        return painter_.get();
+    if (image_.isNull())
+        return nullptr;
+    painter_ = std::make_unique<QPainter>(&image_);
+    painter_->setPen(QPen(Qt::black, 1));
+    applyBrush();
+    if (changed_)
+        changed_();
+    return painter_.get();
+}
+
+void TQtCanvas::End() {
+    if (painter_) {
+        painter_->end();
+        painter_.reset();
+    }
+}
+
+void TQtCanvas::applyBrush() {
+    if (painter_)
+        painter_->setBrush(brushClear_ ? QBrush(Qt::NoBrush) : QBrush(brushColor_));
+}
+
+void TQtCanvas::SetBrushColor(TColor color) {
+    brushColor_ = ToQColor(color);
+    applyBrush();
+}
+
+void TQtCanvas::SetBrushStyle(std::uint8_t style) {
+    brushClear_ = style == bsClear;
+    applyBrush();
+}
+
+void TQtCanvas::FillRect(const TRect& rect) {
+    if (QPainter* p = painter())
+        p->fillRect(areaOf(rect), brushColor_);
+}
+
+void TQtCanvas::MoveTo(TPoint point) {
+    penPosition_ = QPoint(point.x, point.y);
+}
+
+void TQtCanvas::LineTo(TPoint point) {
+    const QPoint to(point.x, point.y);
+    if (QPainter* p = painter())
+        p->drawLine(penPosition_, to);
+    penPosition_ = to;
+}
+
+void TQtCanvas::Ellipse(const TRect& bounds) {
+    if (QPainter* p = painter())
+        p->drawEllipse(outlineOf(bounds));
+}
+
+void TQtCanvas::Rectangle(const TRect& bounds) {
+    if (QPainter* p = painter())
+        p->drawRect(outlineOf(bounds));
+}
+
+TRect TQtCanvas::ClipRect() const {
+    return {0, 0, image_.width(), image_.height()};
+}
+
+void TQtCanvas::CopyRect(const TRect& destination, ICanvas& source, const TRect& sourceRect) {
+    auto* from = dynamic_cast<TQtCanvas*>(&source);
+    if (from == nullptr || from == this)
+        return;
+    from->End();
+    if (QPainter* p = painter()) {
+        p->setCompositionMode(QPainter::CompositionMode_Source);
+        p->drawImage(areaOf(destination), from->image_, areaOf(sourceRect));
+        p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+}
+
+void TQtCanvas::InvertRect(const TRect& rect) {
+    const QRect area = areaOf(rect);
+    if (area.isEmpty())
+        return;
+    if (QPainter* p = painter()) {
+        p->setCompositionMode(QPainter::CompositionMode_Difference);
+        p->fillRect(area, Qt::white);
+        p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+}
+
+void TQtCanvas::InvertLine(TPoint from, TPoint to) {
+    if (from == to)
+        return;
+    if (QPainter* p = painter()) {
+        p->setCompositionMode(QPainter::CompositionMode_Difference);
+        p->setPen(QPen(Qt::white, 1));
+        p->drawLine(QPoint(from.x, from.y), QPoint(to.x, to.y));
+        p->setPen(QPen(Qt::black, 1));
+        p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+}
+
+void TQtCanvas::InvertEllipse(const TRect& bounds) {
+    if (areaOf(bounds).isEmpty())
+        return;
+    if (QPainter* p = painter()) {
+        p->setCompositionMode(QPainter::CompositionMode_Difference);
+        p->setPen(QPen(Qt::white, 1));
+        p->setBrush(Qt::NoBrush);
+        p->drawEllipse(outlineOf(bounds));
+        p->setPen(QPen(Qt::black, 1));
+        applyBrush();
+        p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+}
+
+// --- TQtSurface ----------------------------------------------------------------
+
+TQtSurface::TQtSurface(std::function<void()> changed, std::function<void(int, int)> resized)
+    : canvas_(image_, std::move(changed)), resized_(std::move(resized)) {}
+
+void TQtSurface::SetSize(int width, int height) {
+    canvas_.End();
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    if (image_.width() != width || image_.height() != height) {
+        image_ = QImage(width, height, QImage::Format_RGB32);
+        image_.fill(Qt::white);
+    }
+    if (resized_)
+        resized_(width, height);
+}
+
+} // namespace kova

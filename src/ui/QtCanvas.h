@@ -1,0 +1,83 @@
+#pragma once
+
+#include "world/Canvas.h"
+
+#include <QColor>
+#include <QImage>
+#include <QPoint>
+
+#include <functional>
+#include <memory>
+
+class QPainter;
+
+namespace kova {
+
+QColor ToQColor(TColor color);
+
+// The core's drawing interface on a QImage. A painter is opened on the image
+// at the first drawing operation and stays open until End(), so that a frame
+// of thousands of figures costs one painter, not one per figure. The pen is
+// black and one pixel wide.
+class TQtCanvas final : public ICanvas {
+public:
+    // `changed` is called when drawing starts after an End(), so the owner can
+    // schedule one repaint per burst of drawing.
+    explicit TQtCanvas(QImage& image, std::function<void()> changed = {});
+    ~TQtCanvas() override;
+    TQtCanvas(const TQtCanvas&) = delete;
+    TQtCanvas& operator=(const TQtCanvas&) = delete;
+
+    void SetBrushColor(TColor color) override;
+    void SetBrushStyle(std::uint8_t style) override;
+    void FillRect(const TRect& rect) override;
+    void MoveTo(TPoint point) override;
+    void LineTo(TPoint point) override;
+    void Ellipse(const TRect& bounds) override;
+    void Rectangle(const TRect& bounds) override;
+    TRect ClipRect() const override;
+    void CopyRect(const TRect& destination, ICanvas& source, const TRect& sourceRect) override;
+
+    // Rubber bands: every pixel drawn becomes its inverse, so drawing the same
+    // figure twice leaves the picture as it was. Empty figures draw nothing.
+    void InvertRect(const TRect& rect);
+    void InvertLine(TPoint from, TPoint to);
+    void InvertEllipse(const TRect& bounds);
+
+    // Finishes the drawing in progress; needed before the image is shown,
+    // copied or resized.
+    void End();
+    const QImage& Image() const { return image_; }
+
+private:
+    QPainter* painter();
+    void applyBrush();
+
+    QImage& image_;
+    std::function<void()> changed_;
+    std::unique_ptr<QPainter> painter_;
+    QColor brushColor_ = Qt::black;
+    bool brushClear_ = false;
+    QPoint penPosition_;
+};
+
+// An off-screen picture of settable size with its canvas: the double buffer,
+// and the persistent picture behind the arena view.
+class TQtSurface final : public IDrawSurface {
+public:
+    explicit TQtSurface(std::function<void()> changed = {},
+                        std::function<void(int, int)> resized = {});
+
+    ICanvas& Canvas() override { return canvas_; }
+    TQtCanvas& QtCanvas() { return canvas_; }
+    // The new picture is white until something fills it.
+    void SetSize(int width, int height) override;
+    const QImage& Image() const { return image_; }
+
+private:
+    QImage image_;
+    TQtCanvas canvas_;
+    std::function<void(int, int)> resized_;
+};
+
+} // namespace kova
