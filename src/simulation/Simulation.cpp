@@ -69,10 +69,17 @@ void TSimulation::BeginRun() {
 }
 
 void TSimulation::Run() {
-    // A run in progress keeps its pace; a second loop would step twice as fast.
-    if (Running)
+    // A loop in progress keeps its pace; a second loop would step twice as fast.
+    // The test is on the loop, not on Running: a fault inside a frame ends the
+    // loop but leaves Running set, and a new Run must still start.
+    if (looping_)
         return;
     BeginRun();
+    looping_ = true;
+    struct LoopEnd {
+        bool& looping;
+        ~LoopEnd() { looping = false; }
+    } loopEnd{looping_};
     while (Running) {
         StepFrame();
         host_->ProcessEvents();

@@ -35,7 +35,8 @@ public:
     // --- clock and stepping -------------------------------------------------
 
     // A blocking frame loop that returns once Pause has been called from
-    // inside the host's event processing.
+    // inside the host's event processing. Called from inside that loop it
+    // returns at once.
     void Run();
     // Steps 1 and 2 of a run: no tool stays active, Running := true. A timer or
     // a batch loop then calls StepFrame until Running is false.
@@ -161,6 +162,8 @@ private:
 
     ISimulationHost defaultHost_;
     ISimulationHost* host_ = &defaultHost_;
+    // A blocking Run is in its loop.
+    bool looping_ = false;
 };
 
 } // namespace kova
