@@ -90,8 +90,7 @@ void TSimulation::Run() {
 void TSimulation::StepFrame() {
     const TFrameContext frame = FrameContext();
     for (const auto& group : Groups)
-        for (const auto& member : group->Members)
-            member->Step(frame);
+        StepMembers(*group, frame);
     host_->BugsStepped();
 
     if (!host_->ShowTrails())
@@ -247,6 +246,16 @@ bool TSimulation::EditTrigger(TTrigger& trigger) {
 void TSimulation::RemoveTrigger(TTrigger& trigger) {
     host_->BrowserDeleteNode(trigger);
     RemoveReferences(trigger);
+    // RemoveReferences takes one entry out of the lists of groups and bugs. A
+    // file can list a trigger twice, or in a trigger's template; no list may
+    // keep it once it is destroyed.
+    for (const auto& group : Groups) {
+        std::erase(group->Template.Triggers, &trigger);
+        for (const auto& member : group->Members)
+            std::erase(member->Triggers, &trigger);
+    }
+    for (const auto& other : Triggers)
+        std::erase(other->Template.Triggers, &trigger);
     // Bugs that steer with the trigger's behaviour list keep it alive.
     eraseObject(Triggers, trigger);
 }
@@ -266,6 +275,11 @@ TObstacle* TSimulation::CreateObstacle(std::uint8_t kind, Extended x1, Extended 
 void TSimulation::RemoveObstacle(TObstacle& obstacle) {
     host_->BrowserDeleteNode(obstacle);
     RemoveReferences(obstacle);
+    // A behaviour read from a file can list the obstacle more than once.
+    forEachBehaviourList([&](TBehaviourList& list) {
+        for (const auto& behaviour : list)
+            std::erase(behaviour->Obstacles, &obstacle);
+    });
     eraseObject(Obstacles, obstacle);
     Repaint();
 }
