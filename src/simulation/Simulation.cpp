@@ -90,7 +90,8 @@ void TSimulation::Run() {
 void TSimulation::StepFrame() {
     const TFrameContext frame = FrameContext();
     for (const auto& group : Groups)
-        StepMembers(*group, frame);
+        for (const auto& member : group->Members)
+            member->Step(frame);
     host_->BugsStepped();
 
     if (!host_->ShowTrails())
