@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <memory>
 
@@ -351,6 +352,17 @@ TEST_F(BugTest, UpdateBoundsTruncatesTowardsZero) {
     bug->UpdateBounds();
     EXPECT_EQ(bug->Element.TopLeft, (TPoint{90, 40}));
     EXPECT_EQ(bug->Element.BottomRight, (TPoint{110, 60}));
+
+    // Positions beyond the pixel range (a damaged file) saturate instead of
+    // overflowing; a position that is not a number draws at 0.
+    bug->SetPosition(Vector(1e12L, -1e12L));
+    bug->UpdateBounds();
+    EXPECT_EQ(bug->Element.TopLeft, (TPoint{INT32_MAX, INT32_MIN}));
+    EXPECT_EQ(bug->Element.BottomRight, (TPoint{INT32_MAX, INT32_MIN}));
+    bug->SetPosition(Vector(NAN, 10));
+    bug->UpdateBounds();
+    EXPECT_EQ(bug->Element.TopLeft, (TPoint{0, 0}));
+    EXPECT_EQ(bug->Element.BottomRight, (TPoint{0, 20}));
 }
 
 TEST_F(BugTest, StartValuesAreStoredAndRestored) {
