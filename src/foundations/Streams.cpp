@@ -7,6 +7,11 @@
 
 namespace kova {
 
+void TStream::ReadRecordByte(std::uint8_t& byte) {
+    if (ReadByte(byte) != 1)
+        throw EStreamError(kStreamReadMessage);
+}
+
 void TStream::WriteByte(std::uint8_t byte) {
     if (Write(&byte, 1) != 1)
         throw EStreamError(kStreamWriteMessage);

@@ -37,6 +37,9 @@ public:
     // Raw bytes between typed records. Reading at the end of the stream leaves
     // the byte unchanged and returns 0.
     std::size_t ReadByte(std::uint8_t& byte) { return Read(&byte, 1); }
+    // A raw byte that a record cannot do without: a stream that ends before it
+    // is the read error of a record cut off.
+    void ReadRecordByte(std::uint8_t& byte);
     void WriteByte(std::uint8_t byte);
 };
 

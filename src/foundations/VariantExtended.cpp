@@ -37,7 +37,7 @@ void TVariantExtended::LoadFromStream(TStream& stream) {
     Apply = reader.ReadBoolean();
     reader.Release();
     std::uint8_t mode = SignMode;
-    stream.ReadByte(mode);
+    stream.ReadRecordByte(mode);
     SignMode = static_cast<VarianceType>(mode);
 }
 

@@ -86,7 +86,7 @@ void TSteeringBehaviour::LoadFromStream(TStream& stream) {
         StoredObstacleIds.push_back(reader.ReadInteger());
     reader.Release();
     VecRead(TargetPoint, stream);
-    stream.ReadByte(Kind);
+    stream.ReadRecordByte(Kind);
 }
 
 Vector BehaviourForce(TSteeringBehaviour& behaviour, TBug& bug, const TFrameContext& frame) {

@@ -44,7 +44,7 @@ void TBasisBug::LoadFromStream(TStream& stream) {
         StoredTriggerIds.push_back(reader.ReadInteger());
     const std::int32_t behaviourCount = reader.ReadInteger();
     reader.Release();
-    stream.ReadByte(CombinationMethod);
+    stream.ReadRecordByte(CombinationMethod);
     for (std::int32_t i = 0; i < behaviourCount; ++i) {
         auto behaviour = std::make_unique<TSteeringBehaviour>();
         behaviour->LoadFromStream(stream);

@@ -56,7 +56,7 @@ void TObstacle::LoadFromStream(TStream& stream) {
     VecRead(P2, stream);
     VecRead(Centre, stream);
     Shape.LoadFromStream(stream);
-    stream.ReadByte(Kind);
+    stream.ReadRecordByte(Kind);
 }
 
 } // namespace kova

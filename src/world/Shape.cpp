@@ -13,7 +13,7 @@ void TShape::SaveToStream(TStream& stream) const {
 void TShape::LoadFromStream(TStream& stream) {
     TNamedObject::LoadFromStream(stream);
     VecRead(Size, stream);
-    stream.ReadByte(Kind);
+    stream.ReadRecordByte(Kind);
 }
 
 } // namespace kova

@@ -61,7 +61,7 @@ void TTrigger::LoadFromStream(TStream& stream) {
     ChangeBehaviours = reader.ReadBoolean();
     ReservedFlag = reader.ReadBoolean();
     reader.Release();
-    stream.ReadByte(ReservedByte);
+    stream.ReadRecordByte(ReservedByte);
     Template.LoadFromStream(stream);
 }
 
