@@ -1,0 +1,86 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <string>
+
+namespace kova {
+
+// One subcommand of kova-cli: its CLI11 parser and what it does once its
+// arguments are parsed. The action returns the exit status.
+struct TCliCommand {
+    CLI::App* Command = nullptr;
+    std::function<int()> Action;
+};
+
+// Exit statuses: 1 for a failure while working, 2 for a wrong command line.
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// Runs an action; any exception becomes one line "kova-cli: <message>" on
+// stderr and the failure status.
+int RunCliAction(const std::function<int()>& action);
+
+// A time of the simulation clock, "SEC:FRAME" on the command line.
+struct TClockTime {
+    std::uint32_t Second = 0;
+    std::uint32_t Frame = 0;
+};
+// Accepts "SEC:FRAME" with two unsigned 32-bit decimal numbers.
+const CLI::Validator& ClockTimeValidator();
+// Text the validator accepted.
+TClockTime ParseClockTime(const std::string& text);
+
+// The whole file; throws EStreamError naming the file and the reason.
+std::string ReadTextFile(const std::string& path);
+
+// A text file that appears under its name only once it is complete: it is
+// written to a temporary file in the same folder, and Commit renames that over
+// the target. Without Commit the temporary file is removed, so a failure
+// leaves nothing behind. Throws EStreamError naming the file and the reason.
+class TOutputFile {
+public:
+    explicit TOutputFile(std::string path);
+    ~TOutputFile();
+    TOutputFile(const TOutputFile&) = delete;
+    TOutputFile& operator=(const TOutputFile&) = delete;
+
+    std::ostream& Stream() { return stream_; }
+    void Commit();
+    // Takes back a committed file, for when a later output of the same
+    // command fails.
+    void Withdraw();
+
+private:
+    [[noreturn]] void fail(const std::string& reason) const;
+
+    std::string path_;
+    std::string temporary_;
+    std::ofstream stream_;
+    bool committed_ = false;
+};
+
+// "label: done of total" on stderr, rewritten in place a few times a second,
+// and only when stderr is a terminal.
+class TProgress {
+public:
+    TProgress(std::string label, std::uint64_t total);
+    ~TProgress();
+    TProgress(const TProgress&) = delete;
+    TProgress& operator=(const TProgress&) = delete;
+
+    void Update(std::uint64_t done);
+
+private:
+    std::string label_;
+    std::uint64_t total_;
+    bool enabled_;
+    bool shown_ = false;
+    std::chrono::steady_clock::time_point next_;
+};
+
+} // namespace kova

@@ -1,0 +1,97 @@
+#include "cli/Commands.h"
+#include "simulation/MotionData.h"
+#include "simulation/Simulation.h"
+#include "simulation/SimulationFile.h"
+
+#include <iostream>
+#include <memory>
+
+namespace kova {
+
+namespace {
+
+struct TExportOptions {
+    std::string File;
+    std::string Group;
+    std::string Until;
+    int Every = 1;
+    std::string DecimalSeparator = ".";
+    std::string Output;
+};
+
+TBugGroup& findGroup(TSimulation& simulation, const TExportOptions& options) {
+    // Names may repeat; the export dialog lists groups in order, so the first
+    // of a name is the one a user would reach first.
+    for (const auto& group : simulation.Groups)
+        if (group->Name == options.Group)
+            return *group;
+    throw std::runtime_error("No group named \"" + options.Group + "\" in \"" + options.File +
+                             "\"");
+}
+
+// What the export dialog does: "Record" over the span from 0:0, "Apply" with
+// the frame step, then "Save...".
+int exportMotion(const TExportOptions& options) {
+    TSimulation simulation;
+    OpenSimulationFile(simulation, options.File);
+    TBugGroup& group = findGroup(simulation, options);
+    const TClockTime until = ParseClockTime(options.Until);
+    const std::uint32_t lastFrame = SpanLastFrame({until.Second, until.Frame}, simulation.FPS);
+
+    TMotionTable table;
+    table.Prepare(&group, simulation.FPS, lastFrame);
+    {
+        TProgress progress("Recording frame", std::uint64_t{lastFrame} + 1);
+        table.Record(simulation, group, lastFrame, options.DecimalSeparator[0],
+                     [&progress](std::uint32_t done, std::uint32_t) {
+                         progress.Update(done);
+                         return true;
+                     });
+    }
+    table.Shrink(options.Every);
+
+    if (!options.Output.empty()) {
+        SaveKmdFile(table, options.Output);
+        return 0;
+    }
+    table.WriteKmd(std::cout);
+    std::cout.flush();
+    if (!std::cout)
+        throw std::runtime_error("Cannot write the standard output");
+    return 0;
+}
+
+} // namespace
+
+TCliCommand AddExportCommand(CLI::App& app) {
+    auto options = std::make_shared<TExportOptions>();
+    CLI::App* command = app.add_subcommand(
+        "export",
+        "Record the motion of one group from 0:0 to a time and write it as motion data (kmd), "
+        "as the export dialog's Record, Apply and Save... do: the simulation is rewound, only "
+        "the group's members are stepped, and the clock stays at 0:0 while recording.");
+    command->add_option("FILE", options->File, "simulation file (.kvz)")->required();
+    command->add_option("--group", options->Group, "name of the group (the first of that name)")
+        ->required();
+    command
+        ->add_option("--until", options->Until,
+                     "end of the span; a frame above FPS - 1 is lowered to FPS - 1")
+        ->required()
+        ->check(ClockTimeValidator());
+    command
+        ->add_option("--every", options->Every,
+                     "keep every N-th frame (frame 0 and the last frame always stay)")
+        ->check(CLI::Range(1, 100));
+    command
+        ->add_option("--decimal-separator", options->DecimalSeparator,
+                     "decimal separator of the coordinates")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                return text.size() == 1 ? std::string() : std::string("expected one character");
+            },
+            "C"));
+    command->add_option("-o,--output", options->Output, "kmd file to write (default: stdout)");
+    return {command, [options] { return exportMotion(*options); }};
+}
+
+} // namespace kova

@@ -1,0 +1,159 @@
+#include "cli/Commands.h"
+#include "cli/ExtendedText.h"
+#include "cli/SceneJson.h"
+#include "simulation/Simulation.h"
+#include "simulation/SimulationFile.h"
+#include "simulation/SimulationHost.h"
+
+#include <chrono>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+namespace kova {
+
+namespace {
+
+struct TRunOptions {
+    std::string File;
+    std::string Until;
+    std::string Trace;
+    std::string State;
+};
+
+std::string csvText(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+// Writes one trace row per bug each time the bugs have stepped, while the
+// clock still shows the time at which the frame started.
+class TTraceHost : public ISimulationHost {
+public:
+    TTraceHost(const TSimulation& simulation, std::ostream* trace)
+        : simulation_(simulation), trace_(trace) {
+        if (trace_ != nullptr)
+            *trace_ << "second,frame,group,bug,id,x,y,vx,vy,orientation,speed\n";
+    }
+
+    void BugsStepped() override {
+        if (trace_ == nullptr)
+            return;
+        const std::string time = std::to_string(simulation_.CurrentSecond) + "," +
+                                 std::to_string(simulation_.CurrentFrame) + ",";
+        for (const auto& group : simulation_.Groups) {
+            const std::string groupName = csvText(group->Name) + ",";
+            for (const auto& bug : group->Members)
+                *trace_ << time << groupName << csvText(bug->Name) << ',' << bug->Id << ','
+                        << ExactText(bug->Position[0]) << ',' << ExactText(bug->Position[1]) << ','
+                        << ExactText(bug->Velocity[0]) << ',' << ExactText(bug->Velocity[1]) << ','
+                        << ExactText(bug->Orientation) << ',' << ExactText(bug->CurrentSpeed)
+                        << '\n';
+        }
+    }
+
+private:
+    const TSimulation& simulation_;
+    std::ostream* trace_;
+};
+
+void report(std::uint64_t frames, std::uint64_t bugSteps, std::chrono::duration<double> elapsed) {
+    const double seconds = std::max(elapsed.count(), 1e-9);
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "Ran %llu frames, %llu bug steps in %.3f s: %.1f frames/s, %.0f bug steps/s\n",
+                  static_cast<unsigned long long>(frames),
+                  static_cast<unsigned long long>(bugSteps), elapsed.count(),
+                  static_cast<double>(frames) / seconds, static_cast<double>(bugSteps) / seconds);
+    std::cerr << line;
+}
+
+// "Run" without a window: from 0:0 (as loaded), frame after frame with no
+// delay and no drawing, for as many frames as the span takes.
+int run(const TRunOptions& options) {
+    TSimulation simulation;
+    OpenSimulationFile(simulation, options.File);
+    std::optional<TOutputFile> trace;
+    std::optional<TOutputFile> state;
+    if (!options.Trace.empty())
+        trace.emplace(options.Trace);
+    if (!options.State.empty())
+        state.emplace(options.State);
+
+    TTraceHost host(simulation, trace ? &trace->Stream() : nullptr);
+    simulation.SetHost(&host);
+    simulation.Doc.SetDoubleBuffered(false);
+
+    const TClockTime until = ParseClockTime(options.Until);
+    // Counted in frames rather than by watching the clock, which goes back to
+    // 0:0 at the loop point and may never show the time asked for.
+    const std::uint64_t frames = std::uint64_t{until.Second} * simulation.FPS + until.Frame;
+    std::uint64_t bugCount = 0;
+    for (const auto& group : simulation.Groups)
+        bugCount += group->Members.size();
+
+    const auto start = std::chrono::steady_clock::now();
+    {
+        TProgress progress("Frame", frames);
+        simulation.BeginRun();
+        for (std::uint64_t frame = 0; frame < frames; ++frame) {
+            simulation.StepFrame();
+            progress.Update(frame + 1);
+        }
+        simulation.Pause();
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    simulation.SetHost(nullptr);
+
+    if (state)
+        state->Stream() << WriteSceneText(DumpSimulation(simulation));
+    if (trace)
+        trace->Commit();
+    if (state) {
+        try {
+            state->Commit();
+        } catch (...) {
+            if (trace)
+                trace->Withdraw();
+            throw;
+        }
+    }
+    report(frames, frames * bugCount, elapsed);
+    return 0;
+}
+
+} // namespace
+
+TCliCommand AddRunCommand(CLI::App& app) {
+    auto options = std::make_shared<TRunOptions>();
+    CLI::App* command = app.add_subcommand(
+        "run", "Run a simulation without a window from 0:0, as \"Run\" does (triggers, loop "
+               "point and all), with no delay and no drawing, and report frames per second and "
+               "bug steps per second on stderr.");
+    command->add_option("FILE", options->File, "simulation file (.kvz)")->required();
+    command
+        ->add_option("--until", options->Until,
+                     "how long to run: SEC * FPS + FRAME frames (FRAME may exceed FPS - 1). "
+                     "The run stops after that many frames even when the loop point has "
+                     "turned the clock back to 0:0 on the way")
+        ->required()
+        ->check(ClockTimeValidator());
+    command->add_option(
+        "--trace", options->Trace,
+        "CSV file with one row per bug per frame: second,frame,group,bug,id,x,y,vx,vy,"
+        "orientation,speed - the values after the frame's step, the time at the frame's start; "
+        "numbers in decimals that read back to the same 80-bit bits");
+    command->add_option("--state", options->State,
+                        "JSON scene (as dump writes it) of the simulation after the last frame, "
+                        "not rewound");
+    return {command, [options] { return run(*options); }};
+}
+
+} // namespace kova
