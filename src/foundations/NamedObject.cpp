@@ -17,7 +17,10 @@ void SetIdCounter(std::int32_t value) {
 }
 
 std::int32_t NextId() {
-    return ++idCounter;
+    // A 32-bit counter: a file may hold an Id as high as the type goes, and the
+    // next object's Id then wraps round instead of overflowing.
+    idCounter = static_cast<std::int32_t>(static_cast<std::uint32_t>(idCounter) + 1u);
+    return idCounter;
 }
 
 void TNamedObject::SaveToStream(TStream& stream) const {
