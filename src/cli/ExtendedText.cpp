@@ -53,6 +53,10 @@ bool scientificText(Extended value, int digits, char (&buffer)[64]) {
 std::string ExactDecimalText(Extended value) {
     if (value == 0)
         return std::signbit(value) ? "-0.0" : "0";
+    // "%Le" writes the infinities as "inf", which strtold reads back; they are
+    // named rather than decimal.
+    if (!std::isfinite(value))
+        return {};
     char buffer[64];
     if (!scientificText(value, kMaxDigits, buffer))
         return {};

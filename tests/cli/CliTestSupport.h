@@ -1,0 +1,135 @@
+#pragma once
+
+#include "foundations/Streams.h"
+#include "simulation/Simulation.h"
+#include "simulation/SimulationFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace kova::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The file the program would save, from the simulation (which saving rewinds).
+inline Bytes FileBytes(TSimulation& simulation) {
+    TMemoryStream stream;
+    WriteSimulationFile(simulation, stream);
+    return stream.Bytes();
+}
+
+inline std::unique_ptr<TSimulation> LoadBytes(const Bytes& bytes) {
+    auto simulation = std::make_unique<TSimulation>();
+    TMemoryStream stream(bytes);
+    ReadSimulationFile(*simulation, stream);
+    return simulation;
+}
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline void WriteFile(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+inline std::string ExamplePath(const std::string& name) {
+    return std::string(KOVA_SIMULATIONS_DIR) + "/" + name;
+}
+
+inline const std::vector<std::string>& ExampleNames() {
+    static const std::vector<std::string> names = {"flock", "predator-prey", "obstacle-course",
+                                                   "triggers"};
+    return names;
+}
+
+// A folder of its own for one test, removed with everything in it afterwards.
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "kova-cli-test-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("cannot create a temporary folder");
+        path_ = pattern;
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    const std::filesystem::path& Path() const { return path_; }
+
+    // The names of the files in the folder, sorted.
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(path_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+// One run of the kova-cli program: its exit status and what it wrote.
+struct CliResult {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+inline std::string Quoted(const std::string& argument) {
+    std::string quoted = "'";
+    for (const char c : argument) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+// Runs kova-cli with the arguments; stdout and stderr go through files in
+// the folder (which are removed again).
+inline CliResult RunCli(const TempFolder& folder, const std::vector<std::string>& arguments) {
+    const std::filesystem::path out = folder / ".stdout";
+    const std::filesystem::path err = folder / ".stderr";
+    std::string command = Quoted(KOVA_CLI_PATH);
+    for (const std::string& argument : arguments)
+        command += " " + Quoted(argument);
+    command += " >" + Quoted(out.string()) + " 2>" + Quoted(err.string()) + " </dev/null";
+    const int status = std::system(command.c_str());
+    CliResult result;
+    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.Out = ReadFile(out);
+    result.Err = ReadFile(err);
+    std::filesystem::remove(out);
+    std::filesystem::remove(err);
+    return result;
+}
+
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace kova::test
