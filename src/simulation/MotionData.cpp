@@ -107,11 +107,9 @@ bool TMotionTable::Record(TSimulation& simulation, TBugGroup& group, std::uint32
             // The clock never moves, so every frame sees the context of 0 : 0.
             const TFrameContext context = simulation.FrameContext();
             const int row = static_cast<int>(frame + 1);
-            for (std::size_t i = 0; i < members; ++i) {
-                TBug& bug = *group.Members[i];
+            simulation.StepMembers(group, context, [&](std::size_t i, const TBug& bug) {
                 cell(static_cast<int>(i + 1), row) = positionCell(bug.Position, decimalSeparator);
-                bug.Step(context);
-            }
+            });
             if (progress && !progress(frame + 1, lastFrame + 1)) {
                 clearValues();
                 return false;

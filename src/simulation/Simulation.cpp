@@ -90,8 +90,7 @@ void TSimulation::Run() {
 void TSimulation::StepFrame() {
     const TFrameContext frame = FrameContext();
     for (const auto& group : Groups)
-        for (const auto& member : group->Members)
-            member->Step(frame);
+        StepMembers(*group, frame);
     host_->BugsStepped();
 
     if (!host_->ShowTrails())

@@ -2,6 +2,7 @@
 
 #include "foundations/NamedObject.h"
 #include "simulation/SimulationHost.h"
+#include "steering/ObstacleIndex.h"
 #include "world/Bug.h"
 #include "world/BugGroup.h"
 #include "world/Graphics.h"
@@ -51,6 +52,14 @@ public:
     bool IsAtStart() const { return CurrentFrame == 0 && CurrentSecond == 0; }
     // The context a bug's Step sees in the current frame.
     TFrameContext FrameContext() const;
+    // Steps every member of the group in member order, keeping the spatial
+    // indexes up to date as the members move. beforeStep(i, bug) runs just
+    // before member i steps.
+    template <typename BeforeStep>
+    void StepMembers(TBugGroup& group, TFrameContext frame, BeforeStep&& beforeStep);
+    void StepMembers(TBugGroup& group, const TFrameContext& frame) {
+        StepMembers(group, frame, [](std::size_t, TBug&) {});
+    }
     // Advances the clock one frame (frames 0 .. FPS - 1 make a second).
     void AdvanceClock();
 
@@ -152,6 +161,9 @@ public:
     // The drawing document of the arena view; every bug and obstacle keeps its
     // graphic element in it.
     TGraphicDoc Doc;
+    // Neighbour and obstacle searches go through spatial indexes. Off, every
+    // search walks its whole list: the reference the indexes must match.
+    bool UseSpatialIndex = true;
 
 private:
     void forEachBehaviourList(const std::function<void(TBehaviourList&)>& visit);
@@ -160,10 +172,31 @@ private:
     void paintBugs(TBugGroup& group, int density, Extended x1, Extended y1, Extended x2,
                    Extended y2);
 
+    TObstacleIndex obstacleIndex_;
     ISimulationHost defaultHost_;
     ISimulationHost* host_ = &defaultHost_;
     // A blocking Run is in its loop.
     bool looping_ = false;
 };
+
+template <typename BeforeStep>
+void TSimulation::StepMembers(TBugGroup& group, TFrameContext frame, BeforeStep&& beforeStep) {
+    // Obstacles and members may have changed since the last loop.
+    TNeighbourGrid& grid = group.Neighbours;
+    grid.Reset();
+    obstacleIndex_.Invalidate();
+    if (UseSpatialIndex) {
+        frame.Neighbours = &grid;
+        frame.Obstacles = &obstacleIndex_;
+    }
+    const auto& members = group.Members;
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        TBug& bug = *members[i];
+        beforeStep(i, bug);
+        bug.Step(frame);
+        if (grid.Built())
+            grid.Update(static_cast<std::uint32_t>(i), bug.Position);
+    }
+}
 
 } // namespace kova

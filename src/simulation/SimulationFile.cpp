@@ -275,7 +275,10 @@ void SaveSimulationFile(TSimulation& simulation, const std::string& path) {
     namespace fs = std::filesystem;
     const fs::path target(path);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string name = target.filename().string();
+    name.insert(0, 1, '.');
+    name.append(".XXXXXX");
+    std::string temporary = (folder / name).string();
     const int fd = mkstemp(temporary.data());
     if (fd < 0)
         throw EStreamError("Cannot save \"" + path + "\": " + std::strerror(errno));

@@ -3,6 +3,7 @@
 #include "steering/SteeringBehaviour.h"
 #include "world/Bug.h"
 #include "world/BugGroup.h"
+#include "world/NeighbourGrid.h"
 
 #include <cmath>
 
@@ -39,35 +40,90 @@ bool inBlindSector(const TBug& bug, Extended speed, Extended cosLimit, const TOf
     return VecDot(bug.Velocity, offset.D) / (speed * offset.Length) > cosLimit;
 }
 
-// The neighbours in member order. Whether a member is a neighbour depends on
-// that member alone, so one filtering pass selects exactly the members that
-// SelectNeighbours keeps, in the same order.
-void collectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug,
-                       std::vector<const TBug*>& out) {
+// Below this range the squares in a length could underflow, and the length
+// could then come out below a component; no shortcut is taken there.
+constexpr Extended kSmallestExactRange = 1e-1000L;
+
+// Decides, member by member, whether the bug perceives it. Whether a member is
+// a neighbour depends on that member alone, so one filtering pass over the
+// members selects exactly the members that SelectNeighbours keeps, in the same
+// order.
+class TNeighbourFilter {
+public:
+    TNeighbourFilter(const TSteeringBehaviour& behaviour, const TBug& bug)
+        : bug_(bug), rangeOn_(behaviour.SensorRangeOn), angleOn_(behaviour.AngleOn),
+          range_(behaviour.SensorRange), speed_(angleOn_ ? VecLength(bug.Velocity) : 0),
+          cosLimit_(angleOn_ ? halfSectorCosine(behaviour.Angle) : 0) {}
+
+    bool Accepts(const TBug& member) const {
+        if (&member == &bug_)
+            return !rangeOn_;
+        if (rangeOn_ || angleOn_) {
+            Vector d;
+            VecSub(bug_.Position, member.Position, d);
+            // The length is never below either component's magnitude, so most
+            // members out of range are turned away without a square root.
+            if (rangeOn_ && (fabsl(d[0]) >= range_ || fabsl(d[1]) >= range_) &&
+                range_ > kSmallestExactRange)
+                return false;
+            const TOffset offset{d, VecLength(d)};
+            if (rangeOn_ && !(offset.Length < range_))
+                return false;
+            if (angleOn_ && inBlindSector(bug_, speed_, cosLimit_, offset))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    const TBug& bug_;
+    bool rangeOn_;
+    bool angleOn_;
+    Extended range_;
+    Extended speed_;
+    Extended cosLimit_;
+};
+
+// The neighbours in member order. With the range test on and a neighbour grid
+// at hand only the members the grid reports near the bug are examined; the
+// others are out of range anyway.
+void collectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug, TNeighbourGrid* grid,
+                       Extended arenaWidth, Extended arenaHeight, std::vector<const TBug*>& out) {
     out.clear();
     if (bug.Group == nullptr)
         return;
-    const bool rangeOn = behaviour.SensorRangeOn;
-    const bool angleOn = behaviour.AngleOn;
-    const Extended speed = angleOn ? VecLength(bug.Velocity) : 0;
-    const Extended cosLimit = angleOn ? halfSectorCosine(behaviour.Angle) : 0;
-    for (const auto& member : bug.Group->Members) {
-        const TBug* m = member.get();
-        if (m == &bug) {
-            if (!rangeOn)
-                out.push_back(m);
-            continue;
+    const auto& members = bug.Group->Members;
+    const TNeighbourFilter filter(behaviour, bug);
+    if (grid != nullptr && behaviour.SensorRangeOn) {
+        thread_local std::vector<std::uint32_t> candidates;
+        if (!grid->Built())
+            grid->Build(members, arenaWidth, arenaHeight, behaviour.SensorRange);
+        if (grid->Candidates(bug.Position, behaviour.SensorRange, candidates)) {
+            for (const std::uint32_t index : candidates)
+                if (filter.Accepts(*members[index]))
+                    out.push_back(members[index].get());
+            return;
         }
-        if (rangeOn || angleOn) {
-            const TOffset offset = offsetTo(bug, *m);
-            if (rangeOn && !(offset.Length < behaviour.SensorRange))
-                continue;
-            if (angleOn && inBlindSector(bug, speed, cosLimit, offset))
-                continue;
-        }
-        out.push_back(m);
     }
+    for (const auto& member : members)
+        if (filter.Accepts(*member))
+            out.push_back(member.get());
 }
+
+// The behaviours of one bug usually share their range and angle settings
+// (cohesion, alignment and separation of a flock): their neighbours are then
+// selected once per combination. Positions do not change while one bug's
+// behaviours are evaluated.
+struct TSelectionKey {
+    std::uint64_t Combination = 0;
+    bool RangeOn = false;
+    bool AngleOn = false;
+    Extended Range = 0;
+    Extended Angle = 0;
+    bool operator==(const TSelectionKey&) const = default;
+};
+
+std::uint64_t lastCombination = 0;
 
 Vector cohesionOrAlignment(const std::vector<const TBug*>& neighbours, const Vector TBug::*field,
                            const TBug& bug) {
@@ -131,10 +187,26 @@ std::vector<TBug*> SelectNeighbours(const TSteeringBehaviour& behaviour, const T
     return list;
 }
 
+std::uint64_t NewCombination() {
+    return ++lastCombination;
+}
+
 Vector GroupForce(const TSteeringBehaviour& behaviour, const TBug& bug) {
+    return GroupForce(behaviour, bug, TFrameContext{});
+}
+
+Vector GroupForce(const TSteeringBehaviour& behaviour, const TBug& bug, const TFrameContext& frame,
+                  std::uint64_t combination) {
     // Runs for every bug every frame: the neighbour list reuses one buffer.
     thread_local std::vector<const TBug*> neighbours;
-    collectNeighbours(behaviour, bug, neighbours);
+    thread_local TSelectionKey selected;
+    const TSelectionKey key{combination, behaviour.SensorRangeOn, behaviour.AngleOn,
+                            behaviour.SensorRange, behaviour.Angle};
+    if (combination == 0 || !(key == selected)) {
+        collectNeighbours(behaviour, bug, frame.Neighbours, frame.ArenaWidth, frame.ArenaHeight,
+                          neighbours);
+        selected = key;
+    }
     if (neighbours.empty())
         return {};
     switch (behaviour.Kind) {

@@ -2,19 +2,32 @@
 
 #include "foundations/Matrix.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace kova {
 
 class TBug;
 class TSteeringBehaviour;
+struct TFrameContext;
 
 // The members of the bug's group that the behaviour perceives, in member order:
 // within range (strictly) and outside the blind sector behind the bug. The bug
 // itself is included while the range test is off.
 std::vector<TBug*> SelectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug);
 
-// Cohesion, Alignment and Separation, by the behaviour's kind.
+// Cohesion, Alignment and Separation, by the behaviour's kind. With the
+// frame's neighbour grid the search is faster; the force is the same.
+// Behaviours evaluated under one combination number (see NewCombination) with
+// the same range and angle settings share one neighbour selection; 0 shares
+// nothing.
+Vector GroupForce(const TSteeringBehaviour& behaviour, const TBug& bug, const TFrameContext& frame,
+                  std::uint64_t combination = 0);
+// The same, searching all members.
 Vector GroupForce(const TSteeringBehaviour& behaviour, const TBug& bug);
+
+// A number, never 0 and never repeated, for the evaluation of one bug's
+// behaviours in one frame.
+std::uint64_t NewCombination();
 
 } // namespace kova

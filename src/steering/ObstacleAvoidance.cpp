@@ -1,5 +1,6 @@
 #include "steering/ObstacleAvoidance.h"
 
+#include "steering/ObstacleIndex.h"
 #include "steering/SteeringBehaviour.h"
 #include "world/Bug.h"
 #include "world/Obstacle.h"
@@ -47,6 +48,11 @@ Vector lineForce(const TObstacle& line, const TBug& bug) {
 } // namespace
 
 Vector ObstacleAvoidance(const TSteeringBehaviour& behaviour, const TBug& bug) {
+    return ObstacleAvoidance(behaviour, bug, TFrameContext{});
+}
+
+Vector ObstacleAvoidance(const TSteeringBehaviour& behaviour, const TBug& bug,
+                         const TFrameContext& frame) {
     // The probe: from the bug along its heading, SensorRange long; a bug at
     // rest has no heading, so its probe ends where it starts.
     Vector heading;
@@ -55,7 +61,7 @@ Vector ObstacleAvoidance(const TSteeringBehaviour& behaviour, const TBug& bug) {
     Vector probeEnd;
     VecAdd(bug.Position, heading, probeEnd);
 
-    const TObstacleHit hit = FindNearestObstacle(behaviour, bug, probeEnd);
+    const TObstacleHit hit = FindNearestObstacle(behaviour, bug, probeEnd, frame.Obstacles);
     if (!hit.Found)
         return {};
     if (hit.Nearest->Kind == TObstacle::kCircle)
@@ -63,36 +69,71 @@ Vector ObstacleAvoidance(const TSteeringBehaviour& behaviour, const TBug& bug) {
     return lineForce(*hit.Nearest, bug);
 }
 
-TObstacleHit FindNearestObstacle(const TSteeringBehaviour& behaviour, const TBug& bug,
-                                 const Vector& probeEnd) {
-    TObstacleHit result;
-    Extended best = behaviour.SensorRange + 1;
-    for (const TObstacle* obstacle : behaviour.Obstacles) {
+namespace {
+
+// The nearest hit so far; an obstacle replaces it only when strictly nearer,
+// so of two hits at the same distance the earlier in the list wins.
+class TNearestHit {
+public:
+    TNearestHit(const TSteeringBehaviour& behaviour, const TBug& bug, const Vector& probeEnd)
+        : bug_(bug), probeEnd_(probeEnd), range_(behaviour.SensorRange),
+          best_(behaviour.SensorRange + 1) {}
+
+    void Consider(const TObstacle* obstacle) {
         if (obstacle == nullptr)
-            continue;
+            return;
         TIntersection hit;
         if (obstacle->Kind == TObstacle::kLine) {
-            hit = IntersectSegments(bug.Position, probeEnd, obstacle->P1, obstacle->P2);
+            hit = IntersectSegments(bug_.Position, probeEnd_, obstacle->P1, obstacle->P2);
             if (hit.Hit) {
                 Vector offset;
-                VecSub(bug.Position, hit.Point, offset);
+                VecSub(bug_.Position, hit.Point, offset);
                 hit.Distance = VecLength(offset);
             }
         } else if (obstacle->Kind == TObstacle::kCircle) {
-            hit = IntersectCircle(bug.Position, probeEnd, obstacle->Centre, obstacle->Radius,
-                                  behaviour.SensorRange);
+            hit = IntersectCircle(bug_.Position, probeEnd_, obstacle->Centre, obstacle->Radius,
+                                  range_);
         } else {
-            continue;
+            return;
         }
-        // Strictly nearer: of two hits at the same distance the earlier wins.
-        if (hit.Hit && hit.Distance < best) {
-            best = hit.Distance;
-            result.Found = true;
-            result.Nearest = obstacle;
-            result.Point = hit.Point;
+        if (hit.Hit && hit.Distance < best_) {
+            best_ = hit.Distance;
+            result_.Found = true;
+            result_.Nearest = obstacle;
+            result_.Point = hit.Point;
         }
     }
-    return result;
+
+    const TObstacleHit& Result() const { return result_; }
+
+private:
+    const TBug& bug_;
+    const Vector& probeEnd_;
+    Extended range_;
+    Extended best_;
+    TObstacleHit result_;
+};
+
+} // namespace
+
+TObstacleHit FindNearestObstacle(const TSteeringBehaviour& behaviour, const TBug& bug,
+                                 const Vector& probeEnd, TObstacleIndex* index) {
+    TNearestHit nearest(behaviour, bug, probeEnd);
+    const std::vector<TObstacle*>& obstacles = behaviour.Obstacles;
+    if (index != nullptr) {
+        // Only the obstacles near the probe can be hit; they are examined in
+        // list order, so the tie rule is kept.
+        thread_local std::vector<std::uint32_t> candidates;
+        index->Prepare(obstacles);
+        if (index->Candidates(bug.Position, behaviour.SensorRange, candidates)) {
+            for (const std::uint32_t i : candidates)
+                nearest.Consider(obstacles[i]);
+            return nearest.Result();
+        }
+    }
+    for (const TObstacle* obstacle : obstacles)
+        nearest.Consider(obstacle);
+    return nearest.Result();
 }
 
 TIntersection IntersectSegments(const Vector& a, const Vector& b, const Vector& c,

@@ -89,7 +89,8 @@ void TSteeringBehaviour::LoadFromStream(TStream& stream) {
     stream.ReadRecordByte(Kind);
 }
 
-Vector BehaviourForce(TSteeringBehaviour& behaviour, TBug& bug, const TFrameContext& frame) {
+Vector BehaviourForce(TSteeringBehaviour& behaviour, TBug& bug, const TFrameContext& frame,
+                      std::uint64_t combination) {
     switch (behaviour.Kind) {
     case bkSeek:
     case bkFlee:
@@ -100,9 +101,9 @@ Vector BehaviourForce(TSteeringBehaviour& behaviour, TBug& bug, const TFrameCont
     case bkCohesion:
     case bkAlignment:
     case bkSeparation:
-        return GroupForce(behaviour, bug);
+        return GroupForce(behaviour, bug, frame, combination);
     case bkObstacleAvoidance:
-        return ObstacleAvoidance(behaviour, bug);
+        return ObstacleAvoidance(behaviour, bug, frame);
     default:
         return {};
     }
@@ -110,11 +111,12 @@ Vector BehaviourForce(TSteeringBehaviour& behaviour, TBug& bug, const TFrameCont
 
 namespace {
 
-Vector linearCombination(const TBehaviourList& behaviours, TBug& bug, const TFrameContext& frame) {
+Vector linearCombination(const TBehaviourList& behaviours, TBug& bug, const TFrameContext& frame,
+                         std::uint64_t combination) {
     Vector sum;
     int count = 0;
     for (const auto& behaviour : behaviours) {
-        const Vector force = BehaviourForce(*behaviour, bug, frame);
+        const Vector force = BehaviourForce(*behaviour, bug, frame, combination);
         if (!VecIsZero(force)) {
             VecAdd(sum, force, sum);
             ++count;
@@ -125,12 +127,12 @@ Vector linearCombination(const TBehaviourList& behaviours, TBug& bug, const TFra
     return sum;
 }
 
-Vector weightedCombination(const TBehaviourList& behaviours, TBug& bug,
-                           const TFrameContext& frame) {
+Vector weightedCombination(const TBehaviourList& behaviours, TBug& bug, const TFrameContext& frame,
+                           std::uint64_t combination) {
     Vector sum;
     Extended totalWeight = 0;
     for (const auto& behaviour : behaviours) {
-        Vector force = BehaviourForce(*behaviour, bug, frame);
+        Vector force = BehaviourForce(*behaviour, bug, frame, combination);
         if (!VecIsZero(force)) {
             VecScale(force, force, behaviour->Weight);
             VecAdd(sum, force, sum);
@@ -142,10 +144,10 @@ Vector weightedCombination(const TBehaviourList& behaviours, TBug& bug,
     return sum;
 }
 
-Vector priorityCombination(const TBehaviourList& behaviours, TBug& bug,
-                           const TFrameContext& frame) {
+Vector priorityCombination(const TBehaviourList& behaviours, TBug& bug, const TFrameContext& frame,
+                           std::uint64_t combination) {
     for (const auto& behaviour : behaviours) {
-        const Vector force = BehaviourForce(*behaviour, bug, frame);
+        const Vector force = BehaviourForce(*behaviour, bug, frame, combination);
         if (!VecIsZero(force))
             return force;
     }
@@ -158,16 +160,17 @@ Vector CombineSteering(TBug& bug, const TFrameContext& frame) {
     // Holding the list keeps it alive even if a behaviour's evaluation were to
     // change the bug's current list.
     const TBehaviourListPtr behaviours = bug.Behaviours;
+    const std::uint64_t combination = NewCombination();
     Vector force;
     switch (bug.CombinationMethod) {
     case cmLinearCombination:
-        force = linearCombination(*behaviours, bug, frame);
+        force = linearCombination(*behaviours, bug, frame, combination);
         break;
     case cmWeightFactors:
-        force = weightedCombination(*behaviours, bug, frame);
+        force = weightedCombination(*behaviours, bug, frame, combination);
         break;
     case cmPriority:
-        force = priorityCombination(*behaviours, bug, frame);
+        force = priorityCombination(*behaviours, bug, frame, combination);
         break;
     default:
         // Priorized dithering was never implemented: no behaviour is evaluated.

@@ -93,8 +93,10 @@ public:
 };
 
 // The force this behaviour asks of this bug in this frame; zero when it has
-// nothing to act on or its kind is unknown.
-Vector BehaviourForce(TSteeringBehaviour& behaviour, TBug& bug, const TFrameContext& frame);
+// nothing to act on or its kind is unknown. Group behaviours evaluated under
+// one combination number share their neighbour selection (0 shares nothing).
+Vector BehaviourForce(TSteeringBehaviour& behaviour, TBug& bug, const TFrameContext& frame,
+                      std::uint64_t combination = 0);
 
 // The bug's one steering force for this frame from its current behaviour list
 // and combination method; the bug's own velocity when that force is zero.

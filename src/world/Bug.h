@@ -13,6 +13,8 @@
 namespace kova {
 
 class TBugGroup;
+class TNeighbourGrid;
+class TObstacleIndex;
 class TSteeringBehaviour;
 class TTrigger;
 
@@ -29,6 +31,12 @@ struct TFrameContext {
     std::uint8_t FPS = 25;
     std::uint32_t CurrentSecond = 0;
     std::uint32_t CurrentFrame = 0;
+    // Spatial indexes that speed up the searches of the group behaviours and
+    // of obstacle avoidance without changing their results. The member loop
+    // that steps the bug's group provides them; without them every search
+    // walks the whole member or obstacle list.
+    TNeighbourGrid* Neighbours = nullptr;
+    TObstacleIndex* Obstacles = nullptr;
 };
 
 // What bugs and bug templates have in common: steering behaviours, the

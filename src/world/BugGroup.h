@@ -3,6 +3,7 @@
 #include "foundations/NamedObject.h"
 #include "world/Bug.h"
 #include "world/Canvas.h"
+#include "world/NeighbourGrid.h"
 
 #include <cstdint>
 #include <memory>
@@ -37,6 +38,8 @@ public:
     TColor Color = 255;
     std::vector<std::unique_ptr<TBug>> Members;
     TDefaultBug Template;
+    // Where the members stand, for the neighbour searches of one member loop.
+    TNeighbourGrid Neighbours;
 
 private:
     TGraphicDoc* doc_ = nullptr;

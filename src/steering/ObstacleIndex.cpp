@@ -1,0 +1,163 @@
+#include "steering/ObstacleIndex.h"
+
+#include "world/Obstacle.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace kova {
+
+namespace {
+
+bool finite(Extended value) {
+    return std::isfinite(value);
+}
+
+// A relative margin that covers the rounding of the intersection arithmetic.
+Extended marginFor(Extended magnitude) {
+    return 1e-6L * (1 + magnitude);
+}
+
+std::uint32_t axisCell(Extended coordinate, Extended origin, Extended cellSize,
+                       std::uint32_t count) {
+    const Extended cell = floorl((coordinate - origin) / cellSize);
+    if (!(cell > 0))
+        return 0;
+    if (cell >= static_cast<Extended>(count - 1))
+        return count - 1;
+    return static_cast<std::uint32_t>(cell);
+}
+
+} // namespace
+
+void TObstacleIndex::Invalidate() {
+    obstacles_.clear();
+    boxes_.clear();
+    everywhere_.clear();
+    for (auto& cell : cells_)
+        cell.clear();
+}
+
+void TObstacleIndex::Prepare(const std::vector<TObstacle*>& obstacles) {
+    const bool same =
+        obstacles.size() == obstacles_.size() &&
+        (obstacles.empty() || std::memcmp(obstacles.data(), obstacles_.data(),
+                                          obstacles.size() * sizeof(TObstacle*)) == 0);
+    if (same)
+        return;
+    obstacles_ = obstacles;
+    rebuild();
+}
+
+void TObstacleIndex::rebuild() {
+    boxes_.clear();
+    everywhere_.clear();
+    Extended left = 0, top = 0, right = 0, bottom = 0;
+    bool any = false;
+    for (std::uint32_t i = 0; i < obstacles_.size(); ++i) {
+        const TObstacle* o = obstacles_[i];
+        TBox box{0, 0, 0, 0};
+        if (o == nullptr) {
+            boxes_.push_back(box);
+            continue; // never hit, never a candidate
+        }
+        if (o->Kind == TObstacle::kLine) {
+            box = {std::min(o->P1[0], o->P2[0]), std::min(o->P1[1], o->P2[1]),
+                   std::max(o->P1[0], o->P2[0]), std::max(o->P1[1], o->P2[1])};
+        } else {
+            const Extended r = fabsl(o->Radius);
+            box = {o->Centre[0] - r, o->Centre[1] - r, o->Centre[0] + r, o->Centre[1] + r};
+        }
+        const Extended margin = marginFor(
+            std::max({fabsl(box.left), fabsl(box.top), fabsl(box.right), fabsl(box.bottom)}));
+        box = {box.left - margin, box.top - margin, box.right + margin, box.bottom + margin};
+        boxes_.push_back(box);
+        if (o->Kind != TObstacle::kLine && o->Kind != TObstacle::kCircle)
+            continue; // other kinds are skipped by the search
+        if (!(finite(box.left) && finite(box.top) && finite(box.right) && finite(box.bottom))) {
+            everywhere_.push_back(i);
+            continue;
+        }
+        left = any ? std::min(left, box.left) : box.left;
+        top = any ? std::min(top, box.top) : box.top;
+        right = any ? std::max(right, box.right) : box.right;
+        bottom = any ? std::max(bottom, box.bottom) : box.bottom;
+        any = true;
+    }
+
+    // About one obstacle per cell.
+    const Extended width = std::max<Extended>(right - left, 1);
+    const Extended height = std::max<Extended>(bottom - top, 1);
+    const Extended count = std::max<Extended>(1, static_cast<Extended>(obstacles_.size()));
+    left_ = left;
+    top_ = top;
+    cellSize_ = std::max(sqrtl(width * height / count), 1e-6L);
+    columns_ = static_cast<std::uint32_t>(std::min<Extended>(4096, ceill(width / cellSize_) + 1));
+    rows_ = static_cast<std::uint32_t>(std::min<Extended>(4096, ceill(height / cellSize_) + 1));
+    cells_.resize(static_cast<std::size_t>(columns_) * rows_);
+    for (auto& cell : cells_)
+        cell.clear();
+    seenInSearch_.assign(obstacles_.size(), 0);
+    search_ = 0;
+
+    for (std::uint32_t i = 0; i < obstacles_.size(); ++i) {
+        const TObstacle* o = obstacles_[i];
+        if (o == nullptr || (o->Kind != TObstacle::kLine && o->Kind != TObstacle::kCircle))
+            continue;
+        if (std::find(everywhere_.begin(), everywhere_.end(), i) != everywhere_.end())
+            continue;
+        const TBox& box = boxes_[i];
+        for (std::uint32_t row = rowOf(box.top); row <= rowOf(box.bottom); ++row)
+            for (std::uint32_t column = columnOf(box.left); column <= columnOf(box.right); ++column)
+                cells_[row * columns_ + column].push_back(i);
+    }
+}
+
+std::uint32_t TObstacleIndex::columnOf(Extended x) const {
+    return axisCell(x, left_, cellSize_, columns_);
+}
+
+std::uint32_t TObstacleIndex::rowOf(Extended y) const {
+    return axisCell(y, top_, cellSize_, rows_);
+}
+
+bool TObstacleIndex::Candidates(const Vector& start, Extended range,
+                                std::vector<std::uint32_t>& out) const {
+    out.clear();
+    // Every point a probe can hit lies within `range` of its start.
+    const Extended reach =
+        fabsl(range) + marginFor(fabsl(start[0]) + fabsl(start[1]) + fabsl(range));
+    const TBox query{start[0] - reach, start[1] - reach, start[0] + reach, start[1] + reach};
+    if (!(finite(query.left) && finite(query.top) && finite(query.right) && finite(query.bottom)))
+        return false;
+    const std::uint32_t firstColumn = columnOf(query.left);
+    const std::uint32_t lastColumn = columnOf(query.right);
+    const std::uint32_t firstRow = rowOf(query.top);
+    const std::uint32_t lastRow = rowOf(query.bottom);
+    const std::uint64_t searched =
+        static_cast<std::uint64_t>(lastColumn - firstColumn + 1) * (lastRow - firstRow + 1);
+    if (searched * 2 > cells_.size())
+        return false;
+
+    if (++search_ == 0) {
+        std::fill(seenInSearch_.begin(), seenInSearch_.end(), 0);
+        search_ = 1;
+    }
+    for (std::uint32_t row = firstRow; row <= lastRow; ++row)
+        for (std::uint32_t column = firstColumn; column <= lastColumn; ++column)
+            for (const std::uint32_t i : cells_[row * columns_ + column]) {
+                if (seenInSearch_[i] == search_)
+                    continue;
+                seenInSearch_[i] = search_;
+                const TBox& box = boxes_[i];
+                if (box.right >= query.left && box.left <= query.right && box.bottom >= query.top &&
+                    box.top <= query.bottom)
+                    out.push_back(i);
+            }
+    out.insert(out.end(), everywhere_.begin(), everywhere_.end());
+    std::sort(out.begin(), out.end());
+    return true;
+}
+
+} // namespace kova

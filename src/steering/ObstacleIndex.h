@@ -1,0 +1,59 @@
+#pragma once
+
+#include "foundations/Matrix.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace kova {
+
+class TObstacle;
+
+// A grid over the obstacles of one obstacle list, used to find the obstacles a
+// probe can hit without testing every obstacle. Callers still run the exact
+// intersection tests on every candidate, in list order, so the nearest hit is
+// the same as with a walk over the whole list.
+//
+// Bugs made from one template hold equal copies of one list; the grid is kept
+// for the last list prepared and reused while the lists keep holding the same
+// obstacles.
+class TObstacleIndex {
+public:
+    // Makes the grid describe this list, rebuilding it only when the list
+    // differs from the one it describes.
+    void Prepare(const std::vector<TObstacle*>& obstacles);
+    // Forgets the list (obstacles may have been destroyed and others created at
+    // the same addresses).
+    void Invalidate();
+    // The indices, in ascending list order, of every obstacle that a probe
+    // from `start` of length `range` can hit (and possibly some that it
+    // cannot). Returns false, with `out` empty, when the search would cover
+    // most of the grid and a walk over the whole list is cheaper.
+    bool Candidates(const Vector& start, Extended range, std::vector<std::uint32_t>& out) const;
+
+private:
+    struct TBox {
+        Extended left, top, right, bottom;
+    };
+
+    void rebuild();
+    std::uint32_t columnOf(Extended x) const;
+    std::uint32_t rowOf(Extended y) const;
+
+    std::vector<TObstacle*> obstacles_;
+    std::vector<TBox> boxes_;
+    // Obstacles whose extent is not finite are candidates of every search.
+    std::vector<std::uint32_t> everywhere_;
+    Extended left_ = 0;
+    Extended top_ = 0;
+    Extended cellSize_ = 1;
+    std::uint32_t columns_ = 1;
+    std::uint32_t rows_ = 1;
+    std::vector<std::vector<std::uint32_t>> cells_;
+    // Marks obstacles already collected in the current search, so that an
+    // obstacle spanning several cells is reported once.
+    mutable std::vector<std::uint32_t> seenInSearch_;
+    mutable std::uint32_t search_ = 0;
+};
+
+} // namespace kova
