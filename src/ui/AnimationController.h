@@ -20,8 +20,7 @@ class TSpinEdit;
 class TfrAnimationController : public QWidget {
     Q_OBJECT
 public:
-    TfrAnimationController(TSimulation& simulation, TFrameTimer& frames,
-                           QWidget* parent = nullptr);
+    TfrAnimationController(TSimulation& simulation, TFrameTimer& frames, QWidget* parent = nullptr);
 
     // Shows the simulation's clock.
     void SetCurrentTime();

@@ -195,6 +195,9 @@ void TfrMain::UpdateArena() {
     doc.SetHeight(MeterToPixel(simulation_->Space.Height));
     doc.SetBackgroundColor(simulation_->Space.Color);
     doc.ApplySize();
+    // A run with trails draws over whatever the buffer holds; a resized
+    // buffer holds nothing of the arena yet.
+    doc.ClearBuffer();
     // Clearing and then drawing everything is what the view's repaint does.
     simulation_->Repaint();
     if (animationController_ != nullptr)

@@ -20,7 +20,8 @@ const char* const kDeleteItem = "Delete";
 const char* const kConfirmTitle = "Confirm";
 
 QString confirmGroupDeletion(const TBugGroup& group) {
-    return QString("Delete Group \"%1\" and all its Members?").arg(QString::fromStdString(group.Name));
+    return QString("Delete Group \"%1\" and all its Members?")
+        .arg(QString::fromStdString(group.Name));
 }
 
 QTreeWidgetItem* childAt(QTreeWidget& tree, QTreeWidgetItem* parent, int index) {
@@ -109,11 +110,8 @@ void TfrObjectBrowser::AddObstacle(TObstacle& obstacle) {
     AddToNode(obstaclesNode_, QString::fromStdString(obstacle.Name), &obstacle);
 }
 
-void TfrObjectBrowser::AddToNode(QTreeWidgetItem* node, const QString& text,
-                                 TNamedObject* object) {
-    QTreeWidgetItem* child = tree_->AddNode(node, text, object);
-    node->setExpanded(true);
-    tree_->setCurrentItem(child);
+void TfrObjectBrowser::AddToNode(QTreeWidgetItem* node, const QString& text, TNamedObject* object) {
+    tree_->SelectNode(tree_->AddNode(node, text, object));
 }
 
 void TfrObjectBrowser::UpdateNode(TNamedObject& object) {
@@ -129,7 +127,7 @@ void TfrObjectBrowser::DeleteNode(TNamedObject& object) {
     if (select == nullptr)
         select = nodeBefore(*tree_, node);
     if (select != nullptr)
-        tree_->setCurrentItem(select);
+        tree_->SelectNode(select);
     delete node;
 }
 

@@ -14,8 +14,7 @@ int main(int argc, char** argv) {
     // that an error about it has a window to stand on.
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() > 1)
-        QTimer::singleShot(0, &mainWindow, [&mainWindow, path = arguments.at(1)] {
-            mainWindow.OpenFile(path);
-        });
+        QTimer::singleShot(0, &mainWindow,
+                           [&mainWindow, path = arguments.at(1)] { mainWindow.OpenFile(path); });
     return QApplication::exec();
 }
