@@ -1,0 +1,185 @@
+#include "MainWindowTests.h"
+
+#include "simulation/SimulationFile.h"
+#include "ui/AnimationController.h"
+#include "ui/ArenaView.h"
+#include "ui/ObjectBrowser.h"
+#include "ui/Tools.h"
+#include "widgets/FloatEdit.h"
+#include "widgets/ObjectTree.h"
+#include "widgets/SpinEdit.h"
+
+#include <QTemporaryDir>
+
+using namespace kova;
+using namespace kova::test;
+
+class TStartupTests : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startsWithAnUntitledSimulationAndItsToolWindows() {
+        const auto window = StartProgram();
+        QVERIFY(window);
+        QCOMPARE(window->windowTitle(), QString("Kova - untitled.kvz"));
+        QCOMPARE(PanelText(*window, 0), QString("Position"));
+        QCOMPARE(window->ArenaView().size(), QSize(400, 300));
+
+        QVERIFY(window->ObjectBrowser().isVisible());
+        QVERIFY(window->AnimationController().isVisible());
+        QVERIFY(window->Tools().isVisible());
+        for (const char* item :
+             {"ObjectBrowserMI", "AnimationControllerMI", "VisibleObjectCreatorMI"})
+            QVERIFY2(MenuItem(*window, item)->isChecked(), item);
+
+        const TObjectTree& tree = window->ObjectBrowser().Tree();
+        QCOMPARE(tree.topLevelItemCount(), 3);
+        QCOMPARE(tree.topLevelItem(0)->text(0), QString("Groups"));
+        QCOMPARE(tree.topLevelItem(1)->text(0), QString("Trigger"));
+        QCOMPARE(tree.topLevelItem(2)->text(0), QString("Obstacles"));
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(tree.topLevelItem(i)->childCount(), 0);
+
+        // The controller was created after the first view refresh: its delay
+        // shows 15 while the simulation waits 40 ms, and showing it brought the
+        // loop point in.
+        QCOMPARE(Control<TSpinEdit>(window->AnimationController(), "DelayEdit")->value(), 15);
+        QCOMPARE(window->Simulation().Delay, 40);
+        QCOMPARE(Control<TFloatEdit>(window->AnimationController(), "LoopSecondEdit")->text(),
+                 QString("10"));
+    }
+
+    void menusCarryTheirShortcuts() {
+        const auto window = StartProgram();
+        QCOMPARE(MenuItem(*window, "ExitMI")->shortcut(), QKeySequence("Alt+F4"));
+        QCOMPARE(MenuItem(*window, "NewMI")->shortcut(), QKeySequence(QKeySequence::New));
+        QCOMPARE(MenuItem(*window, "OpenMI")->shortcut(), QKeySequence(QKeySequence::Open));
+        QCOMPARE(MenuItem(*window, "SaveMI")->shortcut(), QKeySequence(QKeySequence::Save));
+        QCOMPARE(MenuItem(*window, "CurrenttoStartValuesMI")->text(),
+                 QString("Current to Start Values"));
+    }
+
+    void meterToPixelRoundsHalvesToEven_data() {
+        QTest::addColumn<double>("meters");
+        QTest::addColumn<int>("pixelsPerMeter");
+        QTest::addColumn<int>("pixels");
+        QTest::newRow("2.5 m") << 2.5 << 1 << 2;
+        QTest::newRow("3.5 m") << 3.5 << 1 << 4;
+        QTest::newRow("0.5 m") << 0.5 << 1 << 0;
+        QTest::newRow("640 m") << 640.0 << 1 << 640;
+        QTest::newRow("2.4 m") << 2.4 << 1 << 2;
+        QTest::newRow("2.5 m at 3") << 2.5 << 3 << 8;
+    }
+    void meterToPixelRoundsHalvesToEven() {
+        QFETCH(double, meters);
+        QFETCH(int, pixelsPerMeter);
+        QFETCH(int, pixels);
+        QCOMPARE(MeterToPixel(meters, static_cast<std::uint8_t>(pixelsPerMeter)), pixels);
+    }
+
+    void windowMenuShowsAndHidesTheToolWindows() {
+        const auto window = StartProgram();
+        QAction* toolsItem = MenuItem(*window, "VisibleObjectCreatorMI");
+        toolsItem->trigger();
+        QVERIFY(!window->Tools().isVisible());
+        QVERIFY(!toolsItem->isChecked());
+        toolsItem->trigger();
+        QVERIFY(window->Tools().isVisible());
+        QVERIFY(toolsItem->isChecked());
+
+        // Closing the browser or the controller with the close box unchecks
+        // their items; choosing the item again brings the window back.
+        window->ObjectBrowser().close();
+        QVERIFY(!MenuItem(*window, "ObjectBrowserMI")->isChecked());
+        window->AnimationController().close();
+        QAction* controllerItem = MenuItem(*window, "AnimationControllerMI");
+        QVERIFY(!controllerItem->isChecked());
+        controllerItem->trigger();
+        QVERIFY(window->AnimationController().isVisible());
+        QVERIFY(controllerItem->isChecked());
+    }
+
+    void mouseOverTheArenaShowsThePosition() {
+        const auto window = StartProgram();
+        Hover(&window->ArenaView(), QPoint(120, 45));
+        QCOMPARE(PanelText(*window, 1), QString("120 : 45"));
+        QCOMPARE(PanelText(*window, 2), QString());
+        QCOMPARE(PanelText(*window, 3), QString());
+    }
+
+    void openingAFileTakesItsObjectsArenaAndName() {
+        QTemporaryDir directory;
+        const QString path = directory.filePath("meadow.kvz");
+        {
+            TSimulation source;
+            source.Space.SetWidth(640);
+            source.Space.SetHeight(480);
+            TBugGroup* group = source.NewGroup();
+            source.CreateBug(*group, Vector(30, 40));
+            source.CreateObstacle(TObstacle::kLine, 10, 20, 50, 20);
+            SaveSimulationFile(source, path.toStdString());
+        }
+        const auto window = StartProgram();
+        QVERIFY(window->OpenFile(path));
+        QCOMPARE(window->windowTitle(), QString("Kova - meadow.kvz"));
+        QCOMPARE(window->FileName(), path);
+        QCOMPARE(window->ArenaView().size(), QSize(640, 480));
+        QCOMPARE(window->Simulation().Groups.size(), std::size_t{1});
+        QCOMPARE(window->Simulation().Obstacles.size(), std::size_t{1});
+        const TObjectTree& tree = window->ObjectBrowser().Tree();
+        QCOMPARE(tree.topLevelItem(0)->child(0)->childCount(), 1);
+        QCOMPARE(tree.topLevelItem(2)->child(0)->text(0), QString("Obstacle_0_Line"));
+
+        // Saving under the current name and opening again gives the same.
+        MenuItem(*window, "SaveMI")->trigger();
+        QVERIFY(window->OpenFile(path));
+        QCOMPARE(window->Simulation().Groups.front()->Members.size(), std::size_t{1});
+    }
+
+    void aFileThatCannotBeOpenedChangesNothing() {
+        const auto window = StartProgram();
+        window->Simulation().NewGroup();
+        QString message;
+        AnswerNextMessageBox(QMessageBox::Ok, &message);
+        QVERIFY(!window->OpenFile("/nonexistent/folder/missing.kvz"));
+        QVERIFY(NoAnswerLeftOver());
+        QVERIFY(!message.isEmpty());
+        QCOMPARE(window->windowTitle(), QString("Kova - untitled.kvz"));
+        QCOMPARE(window->Simulation().Groups.size(), std::size_t{1});
+    }
+
+    void aFileWithoutTheMagicIsRefused() {
+        QTemporaryDir directory;
+        const QString path = directory.filePath("other.kvz");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        // A String value of 8 characters that is not the magic.
+        file.write(QByteArray("\x06\x08KOVA-V09", 10));
+        file.close();
+        const auto window = StartProgram();
+        QString message;
+        AnswerNextMessageBox(QMessageBox::Ok, &message);
+        QVERIFY(!window->OpenFile(path));
+        QVERIFY(NoAnswerLeftOver());
+        QCOMPARE(message, QString("Error in kvz-File!"));
+        QCOMPARE(window->FileName(), QString("untitled.kvz"));
+    }
+};
+
+int RunStartupTests(int argc, char** argv) {
+    TStartupTests tests;
+    return QTest::qExec(&tests, argc, argv);
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    int failures = 0;
+    failures += RunStartupTests(argc, argv);
+    failures += RunArenaToolTests(argc, argv);
+    failures += RunObjectBrowserTests(argc, argv);
+    failures += RunAnimationControllerTests(argc, argv);
+    failures += RunSimulationDialogTests(argc, argv);
+    return failures == 0 ? 0 : 1;
+}
+
+#include "MainWindowTests.moc"
