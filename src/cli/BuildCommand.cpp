@@ -30,10 +30,13 @@ int build(const TBuildOptions& options) {
 TCliCommand AddBuildCommand(CLI::App& app) {
     auto options = std::make_shared<TBuildOptions>();
     CLI::App* command = app.add_subcommand(
-        "build", "Write the simulation file that a JSON scene describes; the inverse of dump "
-                 "(building the dump of a file gives the file again).");
-    command->add_option("SCENE", options->Scene, "JSON scene")->required();
-    command->add_option("OUT", options->Output, "simulation file to write (.kvz)")->required();
+        "build", "Write the simulation file a JSON scene describes (the inverse of dump)");
+    command->add_option("SCENE", options->Scene, "JSON scene")->required()->type_name("FILE");
+    command
+        ->add_option("OUT", options->Output,
+                     "simulation file to write (.kvz); it is replaced only once it is complete")
+        ->required()
+        ->type_name("FILE");
     command->footer(BuildSceneHelp());
     return {command, [options] { return build(*options); }};
 }

@@ -62,7 +62,7 @@ const CLI::Validator& ClockTimeValidator() {
             return parseClockTime(text, time) ? std::string()
                                               : "expected SEC:FRAME, for example 12:0";
         },
-        "SEC:FRAME");
+        "");
     return validator;
 }
 

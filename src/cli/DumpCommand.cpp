@@ -27,10 +27,12 @@ int dump(const TDumpOptions& options) {
 
 TCliCommand AddDumpCommand(CLI::App& app) {
     auto options = std::make_shared<TDumpOptions>();
-    CLI::App* command = app.add_subcommand(
-        "dump", "Print a simulation file as a JSON scene: every stored field, with 80-bit "
-                "floats in decimals that read back to the same bits (see \"build --help\").");
-    command->add_option("FILE", options->File, "simulation file (.kvz)")->required();
+    CLI::App* command =
+        app.add_subcommand("dump", "Print a simulation file as a JSON scene, every stored field");
+    command->add_option("FILE", options->File, "simulation file (.kvz)")
+        ->required()
+        ->type_name("FILE");
+    command->footer(BuildSceneHelp());
     return {command, [options] { return dump(*options); }};
 }
 

@@ -66,31 +66,42 @@ int exportMotion(const TExportOptions& options) {
 TCliCommand AddExportCommand(CLI::App& app) {
     auto options = std::make_shared<TExportOptions>();
     CLI::App* command = app.add_subcommand(
-        "export",
-        "Record the motion of one group from 0:0 to a time and write it as motion data (kmd), "
-        "as the export dialog's Record, Apply and Save... do: the simulation is rewound, only "
-        "the group's members are stepped, and the clock stays at 0:0 while recording.");
-    command->add_option("FILE", options->File, "simulation file (.kvz)")->required();
+        "export", "Record one group's motion from 0:0 and write it as motion data (kmd)");
+    command->footer(
+        "Does what the export dialog's Record, Apply and Save... do: the simulation is rewound,\n"
+        "only the group's members are stepped, once per frame from 0 to SEC * FPS + FRAME, and\n"
+        "the clock stays at 0:0 while recording (so only triggers timed 0:0 fire). Progress is\n"
+        "shown on stderr when it is a terminal.");
+    command->add_option("FILE", options->File, "simulation file (.kvz)")
+        ->required()
+        ->type_name("FILE");
     command->add_option("--group", options->Group, "name of the group (the first of that name)")
-        ->required();
+        ->required()
+        ->type_name("NAME");
     command
         ->add_option("--until", options->Until,
                      "end of the span; a frame above FPS - 1 is lowered to FPS - 1")
         ->required()
+        ->type_name("SEC:FRAME")
         ->check(ClockTimeValidator());
     command
         ->add_option("--every", options->Every,
-                     "keep every N-th frame (frame 0 and the last frame always stay)")
-        ->check(CLI::Range(1, 100));
+                     "keep every N-th frame, 1 to 100 (frame 0 and the last frame always stay)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 100).description(""));
     command
         ->add_option("--decimal-separator", options->DecimalSeparator,
-                     "decimal separator of the coordinates")
+                     "decimal separator of the coordinates (default \".\")")
+        ->type_name("C")
         ->check(CLI::Validator(
             [](std::string& text) {
                 return text.size() == 1 ? std::string() : std::string("expected one character");
             },
-            "C"));
-    command->add_option("-o,--output", options->Output, "kmd file to write (default: stdout)");
+            ""));
+    command
+        ->add_option("-o,--output", options->Output,
+                     "kmd file to write, replaced only once it is complete (default: stdout)")
+        ->type_name("FILE");
     return {command, [options] { return exportMotion(*options); }};
 }
 

@@ -134,25 +134,30 @@ int run(const TRunOptions& options) {
 TCliCommand AddRunCommand(CLI::App& app) {
     auto options = std::make_shared<TRunOptions>();
     CLI::App* command = app.add_subcommand(
-        "run", "Run a simulation without a window from 0:0, as \"Run\" does (triggers, loop "
-               "point and all), with no delay and no drawing, and report frames per second and "
-               "bug steps per second on stderr.");
-    command->add_option("FILE", options->File, "simulation file (.kvz)")->required();
-    command
-        ->add_option("--until", options->Until,
-                     "how long to run: SEC * FPS + FRAME frames (FRAME may exceed FPS - 1). "
-                     "The run stops after that many frames even when the loop point has "
-                     "turned the clock back to 0:0 on the way")
+        "run", "Run a simulation from 0:0 without a window and report its speed");
+    command->footer(
+        "Runs the frame loop as \"Run\" does (triggers, loop point and all) with no delay and\n"
+        "no drawing, for SEC * FPS + FRAME frames; FRAME may exceed FPS - 1. The frames are\n"
+        "counted, not read off the clock, which the loop point turns back to 0:0. Frames per\n"
+        "second and bug steps per second go to stderr, and progress too when stderr is a\n"
+        "terminal. The trace holds one row per bug per frame with the values after the\n"
+        "frame's step and the time at which the frame started:\n"
+        "  second,frame,group,bug,id,x,y,vx,vy,orientation,speed\n"
+        "Numbers are decimals that read back to the same 80-bit values (see \"build --help\").\n"
+        "Output files are replaced only once the run has completed.");
+    command->add_option("FILE", options->File, "simulation file (.kvz)")
         ->required()
+        ->type_name("FILE");
+    command->add_option("--until", options->Until, "how long to run")
+        ->required()
+        ->type_name("SEC:FRAME")
         ->check(ClockTimeValidator());
-    command->add_option(
-        "--trace", options->Trace,
-        "CSV file with one row per bug per frame: second,frame,group,bug,id,x,y,vx,vy,"
-        "orientation,speed - the values after the frame's step, the time at the frame's start; "
-        "numbers in decimals that read back to the same 80-bit bits");
-    command->add_option("--state", options->State,
-                        "JSON scene (as dump writes it) of the simulation after the last frame, "
-                        "not rewound");
+    command->add_option("--trace", options->Trace, "CSV file of every bug in every frame")
+        ->type_name("FILE");
+    command
+        ->add_option("--state", options->State,
+                     "JSON scene of the simulation after the last frame, not rewound")
+        ->type_name("FILE");
     return {command, [options] { return run(*options); }};
 }
 
