@@ -2,8 +2,6 @@
 
 #include "simulation/Simulation.h"
 
-#include <QElapsedTimer>
-
 #include <cstdio>
 #include <exception>
 
@@ -36,6 +34,11 @@ void TFrameTimer::CurrentToStart() {
     simulation_.CurrentToStart();
 }
 
+void TFrameTimer::BugsStepped() {
+    if (frameClock_.isValid())
+        steppedAt_ = frameClock_.nsecsElapsed();
+}
+
 void TFrameTimer::tick() {
     if (!simulation_.Running) {
         timer_.stop();
@@ -43,8 +46,8 @@ void TFrameTimer::tick() {
     }
     if (timer_.interval() != simulation_.Delay)
         timer_.setInterval(simulation_.Delay);
-    QElapsedTimer clock;
-    clock.start();
+    frameClock_.start();
+    steppedAt_ = 0;
     try {
         simulation_.StepFrame();
     } catch (const std::exception& error) {
@@ -54,9 +57,13 @@ void TFrameTimer::tick() {
         emit frameFailed(QString::fromStdString(error.what()));
         return;
     }
-    if (reportTimes_)
-        std::fprintf(stderr, "frame %u:%u %.3f ms\n", simulation_.CurrentSecond,
-                     simulation_.CurrentFrame, static_cast<double>(clock.nsecsElapsed()) / 1e6);
+    if (reportTimes_) {
+        const qint64 total = frameClock_.nsecsElapsed();
+        std::fprintf(stderr, "frame %u:%u %.3f ms (steering %.3f ms, drawing %.3f ms)\n",
+                     simulation_.CurrentSecond, simulation_.CurrentFrame,
+                     static_cast<double>(total) / 1e6, static_cast<double>(steppedAt_) / 1e6,
+                     static_cast<double>(total - steppedAt_) / 1e6);
+    }
     if (!simulation_.Running)
         timer_.stop();
 }

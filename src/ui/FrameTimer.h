@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -22,6 +23,8 @@ public:
     void Rewind();
     void CurrentToStart();
     bool IsTicking() const { return timer_.isActive(); }
+    // Every bug of the frame in progress has stepped; drawing comes next.
+    void BugsStepped();
 
 signals:
     // A frame went wrong; the run stops and the message is for the user.
@@ -32,6 +35,8 @@ private:
 
     TSimulation& simulation_;
     QTimer timer_;
+    QElapsedTimer frameClock_;
+    qint64 steppedAt_ = 0;
     // Set from the environment variable KOVA_FRAME_TIMES: each frame's time
     // (stepping and drawing) goes to the standard error stream.
     bool reportTimes_ = false;

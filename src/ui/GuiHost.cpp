@@ -1,6 +1,7 @@
 #include "ui/GuiHost.h"
 
 #include "ui/AnimationController.h"
+#include "ui/FrameTimer.h"
 #include "ui/MainWindow.h"
 #include "ui/ObjectBrowser.h"
 #include "ui/Tools.h"
@@ -57,6 +58,10 @@ void TGuiHost::ToolsReleaseObstacleButtons() {
 
 void TGuiHost::SetArenaCursor(TArenaCursor cursor) {
     main_.SetArenaCursor(cursor);
+}
+
+void TGuiHost::BugsStepped() {
+    main_.Frames().BugsStepped();
 }
 
 void TGuiHost::SetCurrentTime(std::uint32_t, std::uint32_t) {

@@ -31,6 +31,7 @@ public:
     void ToolsReleaseObstacleButtons() override;
     void SetArenaCursor(TArenaCursor cursor) override;
 
+    void BugsStepped() override;
     void SetCurrentTime(std::uint32_t second, std::uint32_t frame) override;
     bool ShowTrails() const override;
 
