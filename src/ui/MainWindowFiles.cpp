@@ -24,13 +24,24 @@ const char* const kErrorTitle = "Error";
 QFileDialog* simulationFileDialog(QWidget* parent, const QString& title,
                                   QFileDialog::AcceptMode mode) {
     auto* dialog = new QFileDialog(parent, title, kInitialDirectory, kFileFilter);
-    dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     dialog->setAcceptMode(mode);
     dialog->setDefaultSuffix(kDefaultSuffix);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     if (mode == QFileDialog::AcceptOpen)
         dialog->setFileMode(QFileDialog::ExistingFile);
     return dialog;
+}
+
+// The file the user accepted, or an empty text. Taken from the dialog's
+// signal at the moment of acceptance: the dialog's own list may still change
+// while its folder is being read in the background.
+QString chooseFile(QFileDialog& dialog) {
+    QString chosen;
+    QObject::connect(&dialog, &QFileDialog::fileSelected,
+                     [&chosen](const QString& file) { chosen = file; });
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return chosen;
 }
 
 // Runs a file operation; false (after telling the user why) when it failed.
@@ -49,8 +60,9 @@ template <typename Operation> bool reportFailure(QWidget* parent, Operation oper
 void TfrMain::OpenSimulation() {
     std::unique_ptr<QFileDialog> dialog(
         simulationFileDialog(this, kOpenTitle, QFileDialog::AcceptOpen));
-    if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
-        OpenFile(dialog->selectedFiles().first());
+    const QString path = chooseFile(*dialog);
+    if (!path.isEmpty())
+        OpenFile(path);
     simulation_->Repaint();
 }
 
@@ -76,9 +88,10 @@ void TfrMain::SaveSimulationAs() {
     std::unique_ptr<QFileDialog> dialog(
         simulationFileDialog(this, kSaveTitle, QFileDialog::AcceptSave));
     dialog->selectFile(fileName_);
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+    const QString path = chooseFile(*dialog);
+    if (path.isEmpty())
         return;
-    fileName_ = dialog->selectedFiles().first();
+    fileName_ = path;
     UpdateCaption();
     SaveSimulation();
 }

@@ -9,6 +9,9 @@
 #include "widgets/ObjectTree.h"
 #include "widgets/SpinEdit.h"
 
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QTemporaryDir>
 
 using namespace kova;
@@ -134,6 +137,57 @@ private slots:
         MenuItem(*window, "SaveMI")->trigger();
         QVERIFY(window->OpenFile(path));
         QCOMPARE(window->Simulation().Groups.front()->Members.size(), std::size_t{1});
+    }
+
+    void fileDialogsStartInTheSimulationsFolderAndSaveAsNamesTheFile() {
+        QTemporaryDir directory;
+        QVERIFY(QDir(directory.path()).mkdir("simulations"));
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(directory.path());
+        const auto window = StartProgram();
+        window->Simulation().NewGroup();
+
+        QString openTitle;
+        QStringList filters;
+        QString openFolder;
+        AnswerNextModal(
+            [](QWidget& modal) { return qobject_cast<QFileDialog*>(&modal) != nullptr; },
+            [&](QWidget& modal) {
+                auto& dialog = static_cast<QFileDialog&>(modal);
+                openTitle = dialog.windowTitle();
+                filters = dialog.nameFilters();
+                openFolder = dialog.directory().dirName();
+                dialog.reject();
+            });
+        MenuItem(*window, "OpenMI")->trigger();
+        QCOMPARE(openTitle, QString("Open Simulation"));
+        QCOMPARE(filters, (QStringList{"kova simulation file (*.kvz)", "all files (*)"}));
+        QCOMPARE(openFolder, QString("simulations"));
+        QCOMPARE(window->Simulation().Groups.size(), std::size_t{1});
+
+        QString saveTitle;
+        QString suffix;
+        const QString path = directory.filePath("simulations/meadow");
+        AnswerNextModal(
+            [](QWidget& modal) { return qobject_cast<QFileDialog*>(&modal) != nullptr; },
+            [&](QWidget& modal) {
+                auto& dialog = static_cast<QFileDialog&>(modal);
+                saveTitle = dialog.windowTitle();
+                suffix = dialog.defaultSuffix();
+                // Typed into the name field, as a user would.
+                dialog.findChild<QLineEdit*>("fileNameEdit")->setText(path);
+                static_cast<QDialog&>(dialog).accept();
+            });
+        MenuItem(*window, "SaveAsMI")->trigger();
+        QDir::setCurrent(previous);
+        QCOMPARE(saveTitle, QString("Save Simulation"));
+        QCOMPARE(suffix, QString("kvz"));
+        QCOMPARE(window->windowTitle(), QString("Kova - meadow.kvz"));
+        QVERIFY(QFile::exists(path + ".kvz"));
+
+        TSimulation reread;
+        OpenSimulationFile(reread, (path + ".kvz").toStdString());
+        QCOMPARE(reread.Groups.size(), std::size_t{1});
     }
 
     void aFileThatCannotBeOpenedChangesNothing() {
