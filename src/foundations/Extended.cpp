@@ -19,17 +19,3 @@ Extended DecodeExtended(const ExtendedBytes& bytes) {
 }
 
 } // namespace kova
-
-namespace kova {
-
-std::int32_t TruncToInt32(Extended value) {
-    if (!(value == value))
-        return 0;
-    if (value >= 2147483647.0L)
-        return 2147483647;
-    if (value <= -2147483648.0L)
-        return -2147483647 - 1;
-    return static_cast<std::int32_t>(value);
-}
-
-} // namespace kova

@@ -28,6 +28,14 @@ namespace kova {
 
 // Rounds towards zero to a 32-bit integer. Values beyond the 32-bit range
 // saturate and NaN gives 0, so damaged data cannot cause undefined behaviour.
-std::int32_t TruncToInt32(Extended value);
+inline std::int32_t TruncToInt32(Extended value) {
+    if (!(value == value))
+        return 0;
+    if (value >= 2147483647.0L)
+        return 2147483647;
+    if (value <= -2147483648.0L)
+        return -2147483647 - 1;
+    return static_cast<std::int32_t>(value);
+}
 
 } // namespace kova

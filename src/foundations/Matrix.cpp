@@ -18,52 +18,14 @@ void InitVectors(std::int32_t dimension) {
 }
 
 void CheckVectors() {
-    if (VectorsInitialised)
-        return;
+    if (!VectorsInitialised)
+        VectorsNotInitialised();
+}
+
+void VectorsNotInitialised() {
     std::fputs("Unit MATRIX non initialized\n", stdout);
     std::fflush(stdout);
     std::exit(1);
-}
-
-namespace {
-
-// Addition and subtraction are one operation r := k * b + a with k = +1 or -1.
-void addScaled(const Vector& a, const Vector& b, Vector& r, Extended k) {
-    CheckVectors();
-    for (int i = 0; i < kVectorDimension; ++i)
-        r[i] = k * b[i] + a[i];
-}
-
-} // namespace
-
-void VecAdd(const Vector& a, const Vector& b, Vector& r) {
-    addScaled(a, b, r, 1);
-}
-
-void VecSub(const Vector& a, const Vector& b, Vector& r) {
-    addScaled(a, b, r, -1);
-}
-
-void VecScale(const Vector& a, Vector& r, Extended s) {
-    CheckVectors();
-    for (int i = 0; i < kVectorDimension; ++i)
-        r[i] = s * a[i];
-}
-
-Extended VecDot(const Vector& a, const Vector& b) {
-    CheckVectors();
-    Extended sum = 0;
-    for (int i = 0; i < kVectorDimension; ++i)
-        sum += a[i] * b[i];
-    return sum;
-}
-
-Extended VecLength(const Vector& a) {
-    CheckVectors();
-    Extended sum = 0;
-    for (int i = 0; i < kVectorDimension; ++i)
-        sum += a[i] * a[i];
-    return sqrtl(sum);
 }
 
 void VecNormalize(const Vector& a, Vector& r) {

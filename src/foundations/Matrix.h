@@ -3,6 +3,7 @@
 #include "foundations/Extended.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -36,13 +37,47 @@ void InitVectors(std::int32_t dimension);
 // InitVectors has not run.
 void CheckVectors();
 
+// Stops the process as CheckVectors does; kept out of line so that the checks
+// in the inline operations stay cheap.
+[[noreturn]] void VectorsNotInitialised();
+
 // Every operation writes its result component by component into a vector the
-// caller holds; the result may be one of the operands.
-void VecAdd(const Vector& a, const Vector& b, Vector& r);
-void VecSub(const Vector& a, const Vector& b, Vector& r);
-void VecScale(const Vector& a, Vector& r, Extended s);
-Extended VecDot(const Vector& a, const Vector& b);
-Extended VecLength(const Vector& a);
+// caller holds; the result may be one of the operands. They run for every bug
+// several times per frame, so the arithmetic ones are inline.
+inline void VecAdd(const Vector& a, const Vector& b, Vector& r) {
+    if (!VectorsInitialised)
+        VectorsNotInitialised();
+    for (int i = 0; i < kVectorDimension; ++i)
+        r[i] = a[i] + b[i];
+}
+
+inline void VecSub(const Vector& a, const Vector& b, Vector& r) {
+    if (!VectorsInitialised)
+        VectorsNotInitialised();
+    for (int i = 0; i < kVectorDimension; ++i)
+        r[i] = a[i] - b[i];
+}
+
+inline void VecScale(const Vector& a, Vector& r, Extended s) {
+    if (!VectorsInitialised)
+        VectorsNotInitialised();
+    for (int i = 0; i < kVectorDimension; ++i)
+        r[i] = s * a[i];
+}
+
+inline Extended VecDot(const Vector& a, const Vector& b) {
+    if (!VectorsInitialised)
+        VectorsNotInitialised();
+    Extended sum = 0;
+    for (int i = 0; i < kVectorDimension; ++i)
+        sum += a[i] * b[i];
+    return sum;
+}
+
+// No scaling against overflow.
+inline Extended VecLength(const Vector& a) {
+    return sqrtl(VecDot(a, a));
+}
 // r := a / |a|; r is not written at all when |a| = 0.
 void VecNormalize(const Vector& a, Vector& r);
 // r := a * len / |a|; a zero a is copied, so r becomes zero.

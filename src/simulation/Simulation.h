@@ -195,7 +195,7 @@ void TSimulation::StepMembers(TBugGroup& group, TFrameContext frame, BeforeStep&
         beforeStep(i, bug);
         bug.Step(frame);
         if (grid.Built())
-            grid.Update(static_cast<std::uint32_t>(i), bug.Position);
+            grid.Update(static_cast<std::uint32_t>(i), bug);
     }
 }
 

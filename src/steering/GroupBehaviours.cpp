@@ -14,7 +14,14 @@ namespace {
 // Cosine of half the blind sector's width (degrees), converted to radians the
 // way the bug converts its heading.
 Extended halfSectorCosine(Extended angle) {
-    return cosl(((angle / 2) * kPi) / 180);
+    // Every bug of a flock asks for the same angle; remember the last one.
+    thread_local Extended lastAngle = 0;
+    thread_local Extended lastCosine = 1;
+    if (!(angle == lastAngle)) {
+        lastCosine = cosl(((angle / 2) * kPi) / 180);
+        lastAngle = angle;
+    }
+    return lastCosine;
 }
 
 // The offset from a member to the bug and its length.
@@ -55,12 +62,14 @@ public:
           range_(behaviour.SensorRange), speed_(angleOn_ ? VecLength(bug.Velocity) : 0),
           cosLimit_(angleOn_ ? halfSectorCosine(behaviour.Angle) : 0) {}
 
-    bool Accepts(const TBug& member) const {
+    // The member's position is passed on its own: the neighbour grid keeps
+    // copies of the positions close together in memory.
+    bool Accepts(const TBug& member, const Vector& position) const {
         if (&member == &bug_)
             return !rangeOn_;
         if (rangeOn_ || angleOn_) {
             Vector d;
-            VecSub(bug_.Position, member.Position, d);
+            VecSub(bug_.Position, position, d);
             // The length is never below either component's magnitude, so most
             // members out of range are turned away without a square root.
             if (rangeOn_ && (fabsl(d[0]) >= range_ || fabsl(d[1]) >= range_) &&
@@ -84,11 +93,18 @@ private:
     Extended cosLimit_;
 };
 
+// A neighbour's position and velocity: the member's own, or the neighbour
+// grid's copies of them, which are the same values.
+struct TNeighbour {
+    const Vector* Position;
+    const Vector* Velocity;
+};
+
 // The neighbours in member order. With the range test on and a neighbour grid
 // at hand only the members the grid reports near the bug are examined; the
 // others are out of range anyway.
 void collectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug, TNeighbourGrid* grid,
-                       Extended arenaWidth, Extended arenaHeight, std::vector<const TBug*>& out) {
+                       Extended arenaWidth, Extended arenaHeight, std::vector<TNeighbour>& out) {
     out.clear();
     if (bug.Group == nullptr)
         return;
@@ -99,15 +115,17 @@ void collectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug, TNe
         if (!grid->Built())
             grid->Build(members, arenaWidth, arenaHeight, behaviour.SensorRange);
         if (grid->Candidates(bug.Position, behaviour.SensorRange, candidates)) {
-            for (const std::uint32_t index : candidates)
-                if (filter.Accepts(*members[index]))
-                    out.push_back(members[index].get());
+            for (const std::uint32_t index : candidates) {
+                const TMemberState& state = grid->State(index);
+                if (filter.Accepts(*members[index], state.Position))
+                    out.push_back({&state.Position, &state.Velocity});
+            }
             return;
         }
     }
     for (const auto& member : members)
-        if (filter.Accepts(*member))
-            out.push_back(member.get());
+        if (filter.Accepts(*member, member->Position))
+            out.push_back({&member->Position, &member->Velocity});
 }
 
 // The behaviours of one bug usually share their range and angle settings
@@ -125,23 +143,23 @@ struct TSelectionKey {
 
 std::uint64_t lastCombination = 0;
 
-Vector cohesionOrAlignment(const std::vector<const TBug*>& neighbours, const Vector TBug::*field,
-                           const TBug& bug) {
+Vector cohesionOrAlignment(const std::vector<TNeighbour>& neighbours,
+                           const Vector* TNeighbour::*field, const Vector& own) {
     Vector sum;
-    for (const TBug* m : neighbours)
-        VecAdd(sum, m->*field, sum);
+    for (const TNeighbour& m : neighbours)
+        VecAdd(sum, *(m.*field), sum);
     VecScale(sum, sum, 1 / static_cast<Extended>(neighbours.size()));
     Vector force;
-    VecSub(sum, bug.*field, force);
+    VecSub(sum, own, force);
     return force;
 }
 
-Vector separation(const std::vector<const TBug*>& neighbours, const TBug& bug) {
+Vector separation(const std::vector<TNeighbour>& neighbours, const TBug& bug) {
     const Extended share = 1 / static_cast<Extended>(neighbours.size());
     Vector force;
-    for (const TBug* m : neighbours) {
+    for (const TNeighbour& m : neighbours) {
         Vector away;
-        VecSub(bug.Position, m->Position, away);
+        VecSub(bug.Position, *m.Position, away);
         VecNormalize(away, away);
         VecScale(away, away, share);
         VecAdd(force, away, force);
@@ -198,7 +216,7 @@ Vector GroupForce(const TSteeringBehaviour& behaviour, const TBug& bug) {
 Vector GroupForce(const TSteeringBehaviour& behaviour, const TBug& bug, const TFrameContext& frame,
                   std::uint64_t combination) {
     // Runs for every bug every frame: the neighbour list reuses one buffer.
-    thread_local std::vector<const TBug*> neighbours;
+    thread_local std::vector<TNeighbour> neighbours;
     thread_local TSelectionKey selected;
     const TSelectionKey key{combination, behaviour.SensorRangeOn, behaviour.AngleOn,
                             behaviour.SensorRange, behaviour.Angle};
@@ -211,9 +229,9 @@ Vector GroupForce(const TSteeringBehaviour& behaviour, const TBug& bug, const TF
         return {};
     switch (behaviour.Kind) {
     case bkCohesion:
-        return cohesionOrAlignment(neighbours, &TBug::Position, bug);
+        return cohesionOrAlignment(neighbours, &TNeighbour::Position, bug.Position);
     case bkAlignment:
-        return cohesionOrAlignment(neighbours, &TBug::Velocity, bug);
+        return cohesionOrAlignment(neighbours, &TNeighbour::Velocity, bug.Velocity);
     case bkSeparation:
         return separation(neighbours, bug);
     default:

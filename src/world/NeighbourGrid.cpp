@@ -48,8 +48,11 @@ void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Ex
         list.clear();
     cellOfMember_.resize(members.size());
     slotOfMember_.resize(members.size());
-    for (std::uint32_t i = 0; i < members.size(); ++i)
+    states_.resize(members.size());
+    for (std::uint32_t i = 0; i < members.size(); ++i) {
+        states_[i] = {members[i]->Position, members[i]->Velocity};
         insert(i, cellOf(members[i]->Position));
+    }
     built_ = true;
 }
 
@@ -81,8 +84,9 @@ void TNeighbourGrid::erase(std::uint32_t index) {
     list.pop_back();
 }
 
-void TNeighbourGrid::Update(std::uint32_t index, const Vector& position) {
-    const std::uint32_t cell = cellOf(position);
+void TNeighbourGrid::Update(std::uint32_t index, const TBug& member) {
+    states_[index] = {member.Position, member.Velocity};
+    const std::uint32_t cell = cellOf(member.Position);
     if (cell == cellOfMember_[index])
         return;
     erase(index);

@@ -10,6 +10,13 @@ namespace kova {
 
 class TBug;
 
+// Copies of a member's position and velocity, kept next to those of the other
+// members so that a search does not visit every member object it examines.
+struct TMemberState {
+    Vector Position;
+    Vector Velocity;
+};
+
 // A uniform grid over the members of one group, used to find the members near
 // a point without testing every member. It follows each member as it moves
 // within a frame. It only narrows the search: callers still apply the exact
@@ -21,8 +28,10 @@ public:
     // cells at least cellSize wide (wider when the arena would need too many).
     void Build(const std::vector<std::unique_ptr<TBug>>& members, Extended arenaWidth,
                Extended arenaHeight, Extended cellSize);
-    // Member `index` now stands at `position`.
-    void Update(std::uint32_t index, const Vector& position);
+    // Member `index` has moved (or changed its velocity).
+    void Update(std::uint32_t index, const TBug& member);
+    // The position and velocity of member `index` as they stand now.
+    const TMemberState& State(std::uint32_t index) const { return states_[index]; }
     // The indices, in ascending member order, of every member that can lie
     // closer than `range` to `point` (and possibly some that do not). Returns
     // false, with `out` empty, when the search would cover most of the grid and
@@ -50,6 +59,7 @@ private:
     std::vector<std::vector<std::uint32_t>> cells_;
     std::vector<std::uint32_t> cellOfMember_;
     std::vector<std::uint32_t> slotOfMember_;
+    std::vector<TMemberState> states_;
 };
 
 } // namespace kova
