@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace kova::test {
 namespace {
@@ -36,6 +37,25 @@ bool SameBits(const std::vector<Extended>& a, const std::vector<Extended>& b) {
            });
 }
 
+// FNV-1a over the ten file bytes of every value.
+std::uint64_t Fingerprint(const std::vector<Extended>& values) {
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const Extended v : values)
+        for (const std::uint8_t byte : EncodeExtended(v))
+            hash = (hash ^ byte) * 1099511628211ULL;
+    return hash;
+}
+
+// Fingerprints of every bug's state after 30 simulated seconds. A change that
+// moves any example bug by one bit changes them: it must be meant, and its
+// commit must say why, before the values here are replaced.
+const std::map<std::string, std::uint64_t> kFingerprintsAfter30s = {
+    {"flock", 0xa0b4af88a52a7a6dULL},
+    {"predator-prey", 0xc0c717171370c7dfULL},
+    {"obstacle-course", 0x945d52b5cdeb9693ULL},
+    {"triggers", 0xe9faf380d1221f3cULL},
+};
+
 TEST(Examples, RunThirtySecondsWithFiniteValuesInsideTheArenaAndRepeatably) {
     for (const std::string& name : ExampleNames()) {
         SCOPED_TRACE(name);
@@ -54,6 +74,8 @@ TEST(Examples, RunThirtySecondsWithFiniteValuesInsideTheArenaAndRepeatably) {
                 EXPECT_LE(bug->Position[1], simulation->Space.Height);
                 EXPECT_LE(bug->CurrentSpeed, std::max(bug->MaxSpeed, bug->MinSpeed) * 1.000001L);
             }
+        EXPECT_EQ(Fingerprint(values), kFingerprintsAfter30s.at(name))
+            << std::hex << "0x" << Fingerprint(values);
         // A second load runs the same course bit for bit.
         const auto again = OpenExample(name);
         EXPECT_TRUE(SameBits(RunAndCollect(*again, 5 * fps), early));
