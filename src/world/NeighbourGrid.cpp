@@ -26,6 +26,16 @@ std::uint32_t axisCell(Extended coordinate, Extended cellSize, std::uint32_t cou
     return static_cast<std::uint32_t>(cell);
 }
 
+// Cells along one axis: at least one, and never more than the whole grid may
+// have, so that an arena far longer than it is wide (a file can hold any size)
+// cannot ask for more cells than memory or a 32-bit count holds.
+std::uint32_t axisCount(Extended extent, Extended cellSize, Extended maxCells) {
+    const Extended count = ceill(extent / cellSize);
+    if (!(count > 1))
+        return 1;
+    return static_cast<std::uint32_t>(std::min(count, maxCells));
+}
+
 } // namespace
 
 void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Extended arenaWidth,
@@ -38,8 +48,8 @@ void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Ex
     if ((width / cell) * (height / cell) > maxCells)
         cell = sqrtl(width * height / maxCells);
     cellSize_ = cell;
-    columns_ = static_cast<std::uint32_t>(std::max<Extended>(1, ceill(width / cell)));
-    rows_ = static_cast<std::uint32_t>(std::max<Extended>(1, ceill(height / cell)));
+    columns_ = axisCount(width, cell, maxCells);
+    rows_ = axisCount(height, cell, maxCells);
 
     // Clearing keeps each cell's capacity, so rebuilding every frame does not
     // allocate once the grid has reached its size.
