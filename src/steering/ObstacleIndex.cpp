@@ -29,6 +29,16 @@ std::uint32_t axisCell(Extended coordinate, Extended origin, Extended cellSize,
     return static_cast<std::uint32_t>(cell);
 }
 
+// Cells along one axis, at most 4096. An extent that cannot be divided into
+// cells (an infinite span over an infinite cell, from coordinates a file can
+// hold) takes one cell instead of the most.
+std::uint32_t axisCount(Extended extent, Extended cellSize) {
+    const Extended count = ceill(extent / cellSize) + 1;
+    if (!(count == count))
+        return 1;
+    return static_cast<std::uint32_t>(std::min<Extended>(4096, count));
+}
+
 } // namespace
 
 void TObstacleIndex::Invalidate() {
@@ -93,8 +103,8 @@ void TObstacleIndex::rebuild() {
     left_ = left;
     top_ = top;
     cellSize_ = std::max(sqrtl(width * height / count), 1e-6L);
-    columns_ = static_cast<std::uint32_t>(std::min<Extended>(4096, ceill(width / cellSize_) + 1));
-    rows_ = static_cast<std::uint32_t>(std::min<Extended>(4096, ceill(height / cellSize_) + 1));
+    columns_ = axisCount(width, cellSize_);
+    rows_ = axisCount(height, cellSize_);
     cells_.resize(static_cast<std::size_t>(columns_) * rows_);
     for (auto& cell : cells_)
         cell.clear();
