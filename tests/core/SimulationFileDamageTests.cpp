@@ -196,6 +196,63 @@ TEST_F(SimulationFile, HostileCountsCostNoMoreThanTheFileHolds) {
     EXPECT_LT(largest, 4096u);
 }
 
+// Values that a file can hold but the dialogs never give: the frame loop runs
+// on them without asking for memory out of proportion to the simulation.
+struct ExtremeCase {
+    const char* name;
+    std::function<void(TSimulation&)> build;
+};
+
+void PrintTo(const ExtremeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SimulationFileExtremes : public SimulationFile,
+                               public ::testing::WithParamInterface<ExtremeCase> {};
+
+TEST_P(SimulationFileExtremes, LoadedSimulationRunsInBoundedMemory) {
+    TSimulation source;
+    GetParam().build(source);
+    TSimulation loaded;
+    LoadBytes(loaded, SaveBytes(source));
+    loaded.BeginRun();
+    std::size_t largest = 0;
+    {
+        AllocationScope scope;
+        for (int frame = 0; frame < 3; ++frame)
+            loaded.StepFrame();
+        largest = scope.LargestRequest();
+    }
+    EXPECT_EQ(loaded.CurrentFrame, 3u);
+    EXPECT_LT(largest, 1u << 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SimulationFileExtremes,
+    ::testing::Values(ExtremeCase{"ArenaFarLongerThanWide",
+                                  [](TSimulation& s) {
+                                      s.Space.SetWidth(1e1000L);
+                                      TBugGroup* group = s.NewGroup();
+                                      TSteeringBehaviour& cohesion =
+                                          AddBehaviour(*group->Template.Behaviours, bkCohesion);
+                                      cohesion.SetSensorRangeOn(true);
+                                      cohesion.SetSensorRange(50);
+                                      for (int i = 0; i < 3; ++i)
+                                          s.CreateBug(*group, Vector(100 + 10 * i, 100));
+                                  }},
+                      ExtremeCase{"ObstacleSpanningAllNumbers",
+                                  [](TSimulation& s) {
+                                      TObstacle* huge = s.CreateObstacle(
+                                          TObstacle::kCircle, -8e4931L, -8e4931L, 8e4931L, 8e4931L);
+                                      TObstacle* line =
+                                          s.CreateObstacle(TObstacle::kLine, 1, 1, 2, 2);
+                                      TBugGroup* group = s.NewGroup();
+                                      AddBehaviour(*group->Template.Behaviours, bkObstacleAvoidance)
+                                          .Obstacles = {huge, line};
+                                      s.CreateBug(*group, Vector(10, 10));
+                                  }}),
+    [](const ::testing::TestParamInfo<ExtremeCase>& info) { return info.param.name; });
+
 // --- files on disk --------------------------------------------------------------------
 
 class SimulationFileOnDisk : public SimulationFile {
