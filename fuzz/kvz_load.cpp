@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the simulation file loader. A load either fails with
-// EStreamError or gives a simulation that saves to a file which loads again.
-// The sanitizers and the fuzzer's memory and time limits catch the rest.
+// EStreamError or gives a simulation that saves to a file which loads again and
+// saves to the same bytes, and which then runs a few frames. The sanitizers and
+// the fuzzer's memory and time limits catch the rest.
 
 #include "foundations/Matrix.h"
 #include "foundations/Streams.h"
@@ -12,6 +13,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
+
+namespace {
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "%s\n", what);
+    std::abort();
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool vectorsReady = [] {
@@ -35,8 +45,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         kova::ReadSimulationFile(reloaded, saved);
     } catch (const kova::EStreamError& error) {
-        std::fprintf(stderr, "a saved simulation does not load again: %s\n", error.what());
-        std::abort();
+        std::fprintf(stderr, "%s\n", error.what());
+        fail("a saved simulation does not load again");
     }
+    kova::TMemoryStream savedAgain;
+    kova::WriteSimulationFile(reloaded, savedAgain);
+    if (savedAgain.Bytes() != saved.Bytes())
+        fail("a loaded simulation saves to other bytes than the file it was loaded from");
+
+    // Whatever values a file holds, the frame loop must cope with them.
+    simulation.BeginRun();
+    for (int frame = 0; frame < 3; ++frame)
+        simulation.StepFrame();
     return 0;
 }
