@@ -1,16 +1,19 @@
 #include "ui/GuiHost.h"
 
+#include "simulation/Simulation.h"
 #include "ui/AnimationController.h"
 #include "ui/FrameTimer.h"
 #include "ui/MainWindow.h"
 #include "ui/ObjectBrowser.h"
+#include "ui/PropertyForm.h"
 #include "ui/Tools.h"
 
 namespace kova {
 
 TGuiHost::TGuiHost(TfrMain& main, TfrObjectBrowser& browser, TfrTools& tools,
-                   TfrAnimationController& controller)
-    : main_(main), browser_(browser), tools_(tools), controller_(controller) {}
+                   TfrAnimationController& controller, TPropertyForm& propertyForm)
+    : main_(main), browser_(browser), tools_(tools), controller_(controller),
+      propertyForm_(propertyForm) {}
 
 void TGuiHost::BrowserAddGroup(TBugGroup& group) {
     browser_.AddGroup(group);
@@ -70,6 +73,38 @@ void TGuiHost::SetCurrentTime(std::uint32_t, std::uint32_t) {
 
 bool TGuiHost::ShowTrails() const {
     return controller_.ShowTrails();
+}
+
+bool TGuiHost::EditGroup(TBugGroup& group) {
+    propertyForm_.LoadGroup(group);
+    if (!runPropertyForm())
+        return false;
+    // The members took the group's colour (and perhaps new sizes).
+    main_.Simulation().Repaint();
+    return true;
+}
+
+bool TGuiHost::EditBug(TBug& bug) {
+    propertyForm_.LoadBug(bug);
+    return runPropertyForm();
+}
+
+bool TGuiHost::EditTrigger(TTrigger& trigger) {
+    propertyForm_.LoadTrigger(trigger);
+    return runPropertyForm();
+}
+
+bool TGuiHost::runPropertyForm() {
+    // No frame is stepped while the editor is open, as if the frame loop
+    // waited for it; a run goes on afterwards.
+    TFrameTimer& frames = main_.Frames();
+    const bool running = frames.IsTicking();
+    if (running)
+        frames.Pause();
+    const bool accepted = propertyForm_.exec() == QDialog::Accepted;
+    if (running)
+        frames.Run();
+    return accepted;
 }
 
 } // namespace kova

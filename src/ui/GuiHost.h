@@ -4,18 +4,18 @@
 
 namespace kova {
 
+class TPropertyForm;
 class TfrAnimationController;
 class TfrMain;
 class TfrObjectBrowser;
 class TfrTools;
 
-// The simulation's notifications, passed on to the windows that show them.
-// The property editor is not there yet: every modal edit is accepted
-// unchanged, so new groups and triggers keep their defaults.
+// The simulation's notifications, passed on to the windows that show them,
+// and its modal edits, run in the property editor.
 class TGuiHost final : public ISimulationHost {
 public:
     TGuiHost(TfrMain& main, TfrObjectBrowser& browser, TfrTools& tools,
-             TfrAnimationController& controller);
+             TfrAnimationController& controller, TPropertyForm& propertyForm);
 
     void BrowserAddGroup(TBugGroup& group) override;
     void BrowserAddBug(TBug& bug, TBugGroup& group) override;
@@ -35,11 +35,20 @@ public:
     void SetCurrentTime(std::uint32_t second, std::uint32_t frame) override;
     bool ShowTrails() const override;
 
+    // The property editor, modally; true when it was closed with OK and has
+    // written the object back.
+    bool EditGroup(TBugGroup& group) override;
+    bool EditBug(TBug& bug) override;
+    bool EditTrigger(TTrigger& trigger) override;
+
 private:
+    bool runPropertyForm();
+
     TfrMain& main_;
     TfrObjectBrowser& browser_;
     TfrTools& tools_;
     TfrAnimationController& controller_;
+    TPropertyForm& propertyForm_;
 };
 
 } // namespace kova

@@ -4,11 +4,13 @@
 #include "simulation/Simulation.h"
 #include "ui/AnimationController.h"
 #include "ui/ArenaView.h"
+#include "ui/ExportDialog.h"
 #include "ui/FrameTimer.h"
 #include "ui/GuiHost.h"
 #include "ui/Info.h"
 #include "ui/NewSimulation.h"
 #include "ui/ObjectBrowser.h"
+#include "ui/PropertyForm.h"
 #include "ui/QtCanvas.h"
 #include "ui/Tools.h"
 
@@ -30,8 +32,6 @@ const char* const kUntitled = "untitled.kvz";
 const char* const kPositionPanel = "Position";
 const char* const kConfirmTitle = "Confirm";
 const char* const kConfirmNew = "Really create new simulation? All unsaved changes will be lost!";
-const char* const kExportTitle = "Export Motion Data";
-const char* const kExportNotAvailable = "Exporting motion data is not available yet.";
 
 constexpr int kPanelWidths[4] = {40, 60, 60, 50};
 
@@ -89,7 +89,10 @@ void TfrMain::createWindows() {
     propertiesDialog_ = new TfrNewSimulation(this);
     infoBox_ = new TfrInfo(this);
     tools_ = new TfrTools(*simulation_, *frames_, this);
-    host_ = std::make_unique<TGuiHost>(*this, *objectBrowser_, *tools_, *animationController_);
+    exportDialog_ = new TfrExport(*simulation_, this);
+    propertyForm_ = new TPropertyForm(*simulation_, &objectBrowser_->Tree(), this);
+    host_ = std::make_unique<TGuiHost>(*this, *objectBrowser_, *tools_, *animationController_,
+                                       *propertyForm_);
     simulation_->SetHost(host_.get());
     connect(objectBrowser_, &TfrObjectBrowser::closed, this,
             [this] { objectBrowserItem_->setChecked(false); });
@@ -123,8 +126,10 @@ void TfrMain::createMenus() {
         frames_->Pause();
         SaveSimulationAs();
     });
-    addItem(file, "ExportMI", "Export Motion Data",
-            [this] { QMessageBox::information(this, kExportTitle, kExportNotAvailable); });
+    addItem(file, "ExportMI", "Export Motion Data", [this] {
+        frames_->Pause();
+        exportDialog_->exec();
+    });
     file->addSeparator();
     addItem(file, "ExitMI", "Exit", [this] { Exit(); })->setShortcut(QKeySequence("Alt+F4"));
 

@@ -18,8 +18,10 @@ namespace kova {
 class TArenaView;
 class TFrameTimer;
 class TGuiHost;
+class TPropertyForm;
 class TSimulation;
 class TfrAnimationController;
+class TfrExport;
 class TfrInfo;
 class TfrNewSimulation;
 class TfrObjectBrowser;
@@ -48,6 +50,8 @@ public:
     TfrNewSimulation& PropertiesDialog() const { return *propertiesDialog_; }
     TfrInfo& InfoBox() const { return *infoBox_; }
     TfrTools& Tools() const { return *tools_; }
+    TfrExport& ExportDialog() const { return *exportDialog_; }
+    TPropertyForm& PropertyForm() const { return *propertyForm_; }
     TArenaView& ArenaView() const { return *arenaView_; }
     TFrameTimer& Frames() const { return *frames_; }
     const QString& FileName() const { return fileName_; }
@@ -105,6 +109,8 @@ private:
     TfrNewSimulation* propertiesDialog_ = nullptr;
     TfrInfo* infoBox_ = nullptr;
     TfrTools* tools_ = nullptr;
+    TfrExport* exportDialog_ = nullptr;
+    TPropertyForm* propertyForm_ = nullptr;
     QAction* objectBrowserItem_ = nullptr;
     QAction* animationControllerItem_ = nullptr;
     QAction* toolsItem_ = nullptr;

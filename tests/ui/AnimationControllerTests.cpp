@@ -41,7 +41,7 @@ private slots:
     }
 
     void playPauseAndRewindDriveTheClock() {
-        TBugGroup* group = simulation().NewGroup();
+        TBugGroup* group = NewGroupAccepted(simulation());
         TBug* bug = simulation().CreateBug(*group, Vector(100, 50));
         setDelayWithArrows(15);
         QCOMPARE(simulation().Delay, 0);
@@ -68,7 +68,7 @@ private slots:
     }
 
     void currentToStartValuesKeepsTheBugsWhereTheyAre() {
-        TBugGroup* group = simulation().NewGroup();
+        TBugGroup* group = NewGroupAccepted(simulation());
         TBug* bug = simulation().CreateBug(*group, Vector(100, 50));
         setDelayWithArrows(15);
         MenuItem(*window, "RunMI")->trigger();
@@ -91,7 +91,7 @@ private slots:
     void trailsKeepTheOldFigures() {
         QFETCH(bool, trails);
         QFETCH(bool, doubleBuffered);
-        TBugGroup* group = simulation().NewGroup();
+        TBugGroup* group = NewGroupAccepted(simulation());
         TBug* bug = simulation().CreateBug(*group, Vector(100, 50));
         simulation().Repaint();
         if (trails)
@@ -155,7 +155,7 @@ private slots:
     }
 
     void theLoopPointSendsTheClockBackToTheStart() {
-        TBugGroup* group = simulation().NewGroup();
+        TBugGroup* group = NewGroupAccepted(simulation());
         simulation().CreateBug(*group, Vector(100, 50));
         simulation().SetLoop(true);
         simulation().SetLoopSecond(0);

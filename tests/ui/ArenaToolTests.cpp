@@ -48,6 +48,7 @@ private slots:
     void init() {
         window = StartProgram();
         QVERIFY(window);
+        AcceptNextPropertyEditor();
         MenuItem(*window, "GroupMI")->trigger();
         QCOMPARE(simulation().Groups.size(), std::size_t{1});
         group = simulation().Groups.front().get();

@@ -145,7 +145,7 @@ private slots:
         const QString previous = QDir::currentPath();
         QDir::setCurrent(directory.path());
         const auto window = StartProgram();
-        window->Simulation().NewGroup();
+        NewGroupAccepted(window->Simulation());
 
         QString openTitle;
         QStringList filters;
@@ -192,7 +192,7 @@ private slots:
 
     void aFileThatCannotBeOpenedChangesNothing() {
         const auto window = StartProgram();
-        window->Simulation().NewGroup();
+        NewGroupAccepted(window->Simulation());
         QString message;
         AnswerNextMessageBox(QMessageBox::Ok, &message);
         QVERIFY(!window->OpenFile("/nonexistent/folder/missing.kvz"));

@@ -120,6 +120,27 @@ inline void ClickOnNextDialog(const char* buttonName,
         });
 }
 
+// Closes the next property editor with OK after `edit` has worked on it. The
+// editor opens modally for every new or edited group, bug and trigger.
+inline void AcceptNextPropertyEditor(std::function<void(QWidget&)> edit = {}) {
+    AnswerNextModal([](QWidget& modal) { return modal.objectName() == "PropertyForm"; },
+                    [edit](QWidget& modal) {
+                        if (edit)
+                            edit(modal);
+                        modal.findChild<QPushButton*>("OKButton")->click();
+                    });
+}
+
+// Objects > "Group" and "Trigger" as a user who takes the editor's defaults.
+inline TBugGroup* NewGroupAccepted(TSimulation& simulation) {
+    AcceptNextPropertyEditor();
+    return simulation.NewGroup();
+}
+inline TTrigger* NewTriggerAccepted(TSimulation& simulation) {
+    AcceptNextPropertyEditor();
+    return simulation.NewTrigger();
+}
+
 // Mouse events at exact widget positions. (QTest takes the point (0, 0) for
 // "the middle of the widget", and the arena's corner matters.)
 inline void SendMouse(QWidget* widget, QEvent::Type type, QPoint position,

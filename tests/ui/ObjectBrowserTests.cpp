@@ -6,6 +6,7 @@
 #include "widgets/ObjectTree.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 
 using namespace kova;
 using namespace kova::test;
@@ -56,8 +57,8 @@ private slots:
     }
 
     void newObjectsAppearUnderTheirNodesAndAreSelected() {
-        TBugGroup* first = simulation().NewGroup();
-        simulation().NewGroup();
+        TBugGroup* first = NewGroupAccepted(simulation());
+        NewGroupAccepted(simulation());
         simulation().CreateBug(*first, Vector(5, 5));
         QCOMPARE(groupsNode()->childCount(), 2);
         QCOMPARE(groupsNode()->child(0)->child(0)->text(0), QString("Member_0"));
@@ -65,22 +66,29 @@ private slots:
         QCOMPARE(ComboTexts(groups()), (QStringList{"Group_0", "Group_1"}));
         QCOMPARE(groups().currentText(), QString("Group_1"));
 
+        AcceptNextPropertyEditor();
+
         MenuItem(*window, "TriggerMI")->trigger();
         QCOMPARE(tree().topLevelItem(1)->child(0)->text(0), QString("Trigger_0"));
         QCOMPARE(SelectedText(tree()), QString("Trigger_0"));
     }
 
     void doubleClickEditsAndRenamesTheNodeAndComboItem() {
-        TBugGroup* first = simulation().NewGroup();
-        simulation().NewGroup();
+        TBugGroup* first = NewGroupAccepted(simulation());
+        NewGroupAccepted(simulation());
         QTreeWidgetItem* node = groupsNode()->child(0);
         tree().SelectNode(node);
-        // Stands in for the property editor, which renames the group.
-        first->SetName("Swarm");
         QVERIFY(QTest::qWaitForWindowExposed(&window->ObjectBrowser()));
         const QRect row = tree().visualItemRect(node);
         QVERIFY(!row.isEmpty());
+        AcceptNextPropertyEditor([](QWidget& editor) {
+            auto* name = Control<QLineEdit>(editor, "GroupNameEdit");
+            name->selectAll();
+            QTest::keyClicks(name, "Swarm");
+        });
         DoubleClick(tree().viewport(), row.center());
+        QVERIFY(NoAnswerLeftOver());
+        QCOMPARE(first->Name, std::string("Swarm"));
         QCOMPARE(node->text(0), QString("Swarm"));
         QCOMPARE(ComboTexts(groups()), (QStringList{"Swarm", "Group_1"}));
         QCOMPARE(groups().currentText(), QString("Group_1"));
@@ -104,8 +112,8 @@ private slots:
     }
 
     void theNodeBeforeIsThePreviousSiblingsDeepestLastDescendant() {
-        TBugGroup* first = simulation().NewGroup();
-        TBugGroup* second = simulation().NewGroup();
+        TBugGroup* first = NewGroupAccepted(simulation());
+        TBugGroup* second = NewGroupAccepted(simulation());
         simulation().CreateBug(*first, Vector(1, 1));
         simulation().CreateBug(*first, Vector(2, 2));
         simulation().CreateBug(*second, Vector(3, 3));
@@ -122,8 +130,8 @@ private slots:
     }
 
     void deletingAGroupWithMembersAsksFirst() {
-        TBugGroup* first = simulation().NewGroup();
-        simulation().NewGroup();
+        TBugGroup* first = NewGroupAccepted(simulation());
+        NewGroupAccepted(simulation());
         simulation().CreateBug(*first, Vector(1, 1));
         groups().setCurrentIndex(1);
         tree().SelectNode(groupsNode()->child(0));
@@ -150,7 +158,7 @@ private slots:
     }
 
     void deletingABugRepaintsTheArena() {
-        TBugGroup* group = simulation().NewGroup();
+        TBugGroup* group = NewGroupAccepted(simulation());
         simulation().CreateBug(*group, Vector(100, 50));
         simulation().Repaint();
         QCOMPARE(window->ArenaView().grab().toImage().pixelColor(100, 50), QColor(255, 0, 0));

@@ -54,9 +54,9 @@ private:
     TSimulation& simulation() { return window->Simulation(); }
 
     void addOneOfEach() {
-        TBugGroup* group = simulation().NewGroup();
+        TBugGroup* group = NewGroupAccepted(simulation());
         simulation().CreateBug(*group, Vector(10, 10));
-        simulation().NewTrigger();
+        NewTriggerAccepted(simulation());
         simulation().CreateObstacle(TObstacle::kLine, 0, 0, 10, 10);
     }
     bool hasOneOfEach() {
