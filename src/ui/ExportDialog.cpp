@@ -161,6 +161,8 @@ TfrExport::TfrExport(TSimulation& simulation, QWidget* parent)
     valueGrid_->setObjectName("ValueGrid");
     valueGrid_->setModel(model_);
     valueGrid_->verticalHeader()->hide();
+    valueGrid_->verticalHeader()->setMinimumSectionSize(1);
+    valueGrid_->verticalHeader()->setDefaultSectionSize(valueGrid_->fontMetrics().height() + 4);
     valueGrid_->horizontalHeader()->setDefaultSectionSize(170);
     valueGrid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     valueGrid_->setWordWrap(false);

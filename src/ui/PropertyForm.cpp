@@ -122,6 +122,7 @@ void TPropertyForm::buildBugFrame() {
     grid->addWidget(new QLabel(kPositionLabel), 2, 0);
     grid->addWidget(xPositionEdit_, 2, 1);
     grid->addWidget(yPositionEdit_, 2, 2);
+    grid->setRowStretch(3, 1);
 }
 
 void TPropertyForm::buildGroupFrame() {
@@ -141,6 +142,7 @@ void TPropertyForm::buildGroupFrame() {
     grid->addWidget(memberNameEdit_, 1, 1);
     grid->addWidget(new QLabel(kMemberCountLabel), 1, 2);
     grid->addWidget(memberCountLabel_, 1, 3);
+    grid->setRowStretch(2, 1);
 }
 
 void TPropertyForm::buildTriggerPropertiesFrame() {
