@@ -10,5 +10,6 @@ TCliCommand AddDumpCommand(CLI::App& app);
 TCliCommand AddBuildCommand(CLI::App& app);
 TCliCommand AddExportCommand(CLI::App& app);
 TCliCommand AddRunCommand(CLI::App& app);
+TCliCommand AddBenchCommand(CLI::App& app);
 
 } // namespace kova

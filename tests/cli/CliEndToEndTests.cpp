@@ -107,6 +107,10 @@ TEST(CliErrors, WrongCommandLinesExitWithTwo) {
         {"export", example, "--group", "Swarm", "--until", "1:0", "--every", "0"},
         {"export", example, "--group", "Swarm", "--until", "1:0", "--every", "101"},
         {"export", example, "--group", "Swarm", "--until", "1:0", "--decimal-separator", "ab"},
+        {"bench", "--bugs", "10"},
+        {"bench", "--workload", "swarm", "--bugs", "10"},
+        {"bench", "--workload", "flock", "--bugs", "0"},
+        {"bench", "--workload", "flock", "--bugs", "10", "--frames", "0"},
     };
     for (const auto& arguments : wrong) {
         std::string shown;
@@ -126,7 +130,8 @@ TEST(CliHelp, EverySubcommandExplainsItself) {
         {"dump", "FILE"},
         {"build", "randomSeed"},
         {"export", "--decimal-separator"},
-        {"run", "--trace"}};
+        {"run", "--trace"},
+        {"bench", "--direct"}};
     for (const auto& [command, mentioned] : commands) {
         SCOPED_TRACE(command);
         const CliResult help = RunCli(folder, {command, "--help"});
@@ -136,7 +141,7 @@ TEST(CliHelp, EverySubcommandExplainsItself) {
     }
     const CliResult overview = RunCli(folder, {"--help"});
     EXPECT_EQ(overview.Status, 0);
-    for (const char* command : {"dump", "build", "export", "run"})
+    for (const char* command : {"dump", "build", "export", "run", "bench"})
         EXPECT_NE(overview.Out.find(command), std::string::npos) << command;
 }
 
@@ -242,6 +247,37 @@ TEST(CliRun, CountsFramesThroughTheLoopPoint) {
     ASSERT_EQ(trace.size(), 1U + 201U * 50U);
     EXPECT_EQ(trace[1 + 199 * 50].rfind("7,24,", 0), 0U);
     EXPECT_EQ(trace.back().rfind("0,0,", 0), 0U);
+}
+
+TEST(CliBench, ReportsTimeSpeedAndMemoryForBothSearchPaths) {
+    TempFolder folder;
+    const std::vector<std::vector<std::string>> runs = {
+        {"bench", "--workload", "flock", "--bugs", "200", "--frames", "3"},
+        {"bench", "--workload", "flock", "--bugs", "200", "--frames", "3", "--direct"},
+        {"bench", "--workload", "obstacles", "--bugs", "50", "--obstacles", "20", "--frames", "2"},
+    };
+    const std::vector<std::string> firstLines = {
+        "workload: flock, 200 bugs, 3 frames, indexed search",
+        "workload: flock, 200 bugs, 3 frames, direct search",
+        "workload: obstacles, 50 bugs, 20 obstacles, 2 frames, indexed search",
+    };
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        SCOPED_TRACE(firstLines[i]);
+        const CliResult result = RunCli(folder, runs[i]);
+        ASSERT_EQ(result.Status, 0) << result.Err;
+        const std::vector<std::string> lines = Lines(result.Out);
+        ASSERT_EQ(lines.size(), 5U) << result.Out;
+        EXPECT_EQ(lines[0], firstLines[i]);
+        EXPECT_EQ(lines[1].rfind("time per frame: ", 0), 0U) << lines[1];
+        EXPECT_EQ(lines[2].rfind("time per bug-step: ", 0), 0U) << lines[2];
+        EXPECT_EQ(lines[3].rfind("frames per second: ", 0), 0U) << lines[3];
+        EXPECT_EQ(lines[4].rfind("peak resident memory: ", 0), 0U) << lines[4];
+        // The program itself takes more than a megabyte, so the peak is real.
+        const double megabytes = std::stod(lines[4].substr(22));
+        EXPECT_GT(megabytes, 1.0) << lines[4];
+        EXPECT_GT(std::stod(lines[1].substr(16)), 0.0) << lines[1];
+    }
+    EXPECT_TRUE(folder.Files().empty());
 }
 
 } // namespace
