@@ -5,6 +5,7 @@
 #include "world/BugGroup.h"
 #include "world/NeighbourGrid.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kova {
@@ -51,6 +52,14 @@ bool inBlindSector(const TBug& bug, Extended speed, Extended cosLimit, const TOf
 // could then come out below a component; no shortcut is taken there.
 constexpr Extended kSmallestExactRange = 1e-1000L;
 
+// The quick test in double precision decides only where its rounding cannot
+// matter; these bound the magnitudes it works with.
+constexpr double kSmallestQuickValue = 1e-100;
+constexpr double kLargestQuickValue = 1e100;
+constexpr double kLargestQuickLength = 1e150;
+
+enum class TQuickVerdict { Reject, Accept, Unsure };
+
 // Decides, member by member, whether the bug perceives it. Whether a member is
 // a neighbour depends on that member alone, so one filtering pass over the
 // members selects exactly the members that SelectNeighbours keeps, in the same
@@ -60,42 +69,119 @@ public:
     TNeighbourFilter(const TSteeringBehaviour& behaviour, const TBug& bug)
         : bug_(bug), rangeOn_(behaviour.SensorRangeOn), angleOn_(behaviour.AngleOn),
           range_(behaviour.SensorRange), speed_(angleOn_ ? VecLength(bug.Velocity) : 0),
-          cosLimit_(angleOn_ ? halfSectorCosine(behaviour.Angle) : 0) {}
+          cosLimit_(angleOn_ ? halfSectorCosine(behaviour.Angle) : 0),
+          x_(static_cast<double>(bug.Position[0])), y_(static_cast<double>(bug.Position[1])),
+          vx_(static_cast<double>(bug.Velocity[0])), vy_(static_cast<double>(bug.Velocity[1])),
+          quickRange_(static_cast<double>(range_)), quickSpeed_(static_cast<double>(speed_)),
+          quickCosLimit_(static_cast<double>(cosLimit_)),
+          rangeIsQuick_(range_ >= kSmallestQuickValue && range_ <= kLargestQuickValue),
+          angleIsQuick_(speed_ >= kSmallestQuickValue && speed_ <= kLargestQuickValue &&
+                        fabsl(cosLimit_) <= 1) {}
 
-    // The member's position is passed on its own: the neighbour grid keeps
-    // copies of the positions close together in memory.
+    // The exact tests, as SelectNeighbours applies them.
     bool Accepts(const TBug& member, const Vector& position) const {
         if (&member == &bug_)
             return !rangeOn_;
-        if (rangeOn_ || angleOn_) {
-            Vector d;
-            VecSub(bug_.Position, position, d);
-            // The length is never below either component's magnitude, so most
-            // members out of range are turned away without a square root.
-            if (rangeOn_ && (fabsl(d[0]) >= range_ || fabsl(d[1]) >= range_) &&
-                range_ > kSmallestExactRange)
-                return false;
-            const TOffset offset{d, VecLength(d)};
-            if (rangeOn_ && !(offset.Length < range_))
-                return false;
-            if (angleOn_ && inBlindSector(bug_, speed_, cosLimit_, offset))
-                return false;
+        if (!rangeOn_ && !angleOn_)
+            return true;
+        return passesExactTests(position);
+    }
+
+    // The same verdict for a member of the neighbour grid, which keeps its
+    // position rounded to double too: most members are decided in double
+    // precision, the few near a limit by the exact tests.
+    bool Accepts(const TGridEntry& entry) const {
+        if (entry.Member == &bug_)
+            return !rangeOn_;
+        if (!rangeOn_ && !angleOn_)
+            return true;
+        switch (quickVerdict(entry.X, entry.Y)) {
+        case TQuickVerdict::Reject:
+            return false;
+        case TQuickVerdict::Accept:
+            return true;
+        case TQuickVerdict::Unsure:
+            break;
         }
-        return true;
+        return passesExactTests(entry.Position);
     }
 
 private:
+    bool passesExactTests(const Vector& position) const {
+        Vector d;
+        VecSub(bug_.Position, position, d);
+        // The length is never below either component's magnitude, so most
+        // members out of range are turned away without a square root.
+        if (rangeOn_ && (fabsl(d[0]) >= range_ || fabsl(d[1]) >= range_) &&
+            range_ > kSmallestExactRange)
+            return false;
+        const TOffset offset{d, VecLength(d)};
+        if (rangeOn_ && !(offset.Length < range_))
+            return false;
+        if (angleOn_ && inBlindSector(bug_, speed_, cosLimit_, offset))
+            return false;
+        return true;
+    }
+
+    // The range and angle tests in double precision. Each verdict is given
+    // only when the exact tests must come to the same one: the value tested
+    // is further from its limit than the rounding to double can move it.
+    // Anything else (values near a limit, too large or small for doubles, not
+    // finite) is left to the exact tests.
+    TQuickVerdict quickVerdict(double x, double y) const {
+        const double dx = x_ - x;
+        const double dy = y_ - y;
+        const double length = std::sqrt(dx * dx + dy * dy);
+        if (!(length < kLargestQuickLength))
+            return TQuickVerdict::Unsure;
+        // How far (dx, dy) can be from the exact offset, with room to spare:
+        // each coordinate and difference is off by at most 2^-53 of itself.
+        const double slack =
+            (std::fabs(x_) + std::fabs(x) + std::fabs(y_) + std::fabs(y)) * 0x1p-50 + 1e-150;
+        if (rangeOn_) {
+            if (!rangeIsQuick_)
+                return TQuickVerdict::Unsure;
+            const double margin = slack + (length + quickRange_) * 1e-12;
+            if (length > quickRange_ + margin)
+                return TQuickVerdict::Reject;
+            if (!(length < quickRange_ - margin))
+                return TQuickVerdict::Unsure;
+        }
+        if (angleOn_) {
+            if (!angleIsQuick_ || !(length > 4 * slack + kSmallestQuickValue))
+                return TQuickVerdict::Unsure;
+            const double cosine = (vx_ * dx + vy_ * dy) / (quickSpeed_ * length);
+            const double margin = 1e-9 + 8 * slack / length;
+            if (cosine > quickCosLimit_ + margin)
+                return TQuickVerdict::Reject;
+            if (!(cosine < quickCosLimit_ - margin))
+                return TQuickVerdict::Unsure;
+        }
+        return TQuickVerdict::Accept;
+    }
+
     const TBug& bug_;
     bool rangeOn_;
     bool angleOn_;
     Extended range_;
     Extended speed_;
     Extended cosLimit_;
+    // The bug's position and velocity, the range, speed and cosine in double.
+    double x_;
+    double y_;
+    double vx_;
+    double vy_;
+    double quickRange_;
+    double quickSpeed_;
+    double quickCosLimit_;
+    bool rangeIsQuick_;
+    bool angleIsQuick_;
 };
 
-// A neighbour's position and velocity: the member's own, or the neighbour
-// grid's copies of them, which are the same values.
+// A neighbour's place in the member list, position and velocity: the member's
+// own, or the neighbour grid's copies of them, which are the same values.
 struct TNeighbour {
+    std::uint32_t Index;
     const Vector* Position;
     const Vector* Velocity;
 };
@@ -111,21 +197,26 @@ void collectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug, TNe
     const auto& members = bug.Group->Members;
     const TNeighbourFilter filter(behaviour, bug);
     if (grid != nullptr && behaviour.SensorRangeOn) {
-        thread_local std::vector<std::uint32_t> candidates;
         if (!grid->Built())
             grid->Build(members, arenaWidth, arenaHeight, behaviour.SensorRange);
-        if (grid->Candidates(bug.Position, behaviour.SensorRange, candidates)) {
-            for (const std::uint32_t index : candidates) {
-                const TMemberState& state = grid->State(index);
-                if (filter.Accepts(*members[index], state.Position))
-                    out.push_back({&state.Position, &state.Velocity});
-            }
+        const bool searched =
+            grid->ForEachCandidate(bug.Position, behaviour.SensorRange, [&](const TGridEntry& e) {
+                if (filter.Accepts(e))
+                    out.push_back({e.Index, &e.Position, &e.Velocity});
+            });
+        if (searched) {
+            // The grid's cells come in no particular order; sums run in member
+            // order.
+            std::sort(out.begin(), out.end(),
+                      [](const TNeighbour& a, const TNeighbour& b) { return a.Index < b.Index; });
             return;
         }
     }
-    for (const auto& member : members)
-        if (filter.Accepts(*member, member->Position))
-            out.push_back({&member->Position, &member->Velocity});
+    for (std::uint32_t i = 0; i < members.size(); ++i) {
+        const TBug& member = *members[i];
+        if (filter.Accepts(member, member.Position))
+            out.push_back({i, &member.Position, &member.Velocity});
+    }
 }
 
 // The behaviours of one bug usually share their range and angle settings

@@ -1,5 +1,6 @@
 #include "steering/ObstacleIndex.h"
 
+#include "foundations/GridAxis.h"
 #include "world/Obstacle.h"
 
 #include <algorithm>
@@ -17,16 +18,6 @@ bool finite(Extended value) {
 // A relative margin that covers the rounding of the intersection arithmetic.
 Extended marginFor(Extended magnitude) {
     return 1e-6L * (1 + magnitude);
-}
-
-std::uint32_t axisCell(Extended coordinate, Extended origin, Extended cellSize,
-                       std::uint32_t count) {
-    const Extended cell = floorl((coordinate - origin) / cellSize);
-    if (!(cell > 0))
-        return 0;
-    if (cell >= static_cast<Extended>(count - 1))
-        return count - 1;
-    return static_cast<std::uint32_t>(cell);
 }
 
 // Cells along one axis, at most 4096. An extent that cannot be divided into
@@ -102,7 +93,7 @@ void TObstacleIndex::rebuild() {
     const Extended count = std::max<Extended>(1, static_cast<Extended>(obstacles_.size()));
     left_ = left;
     top_ = top;
-    cellSize_ = std::max(sqrtl(width * height / count), 1e-6L);
+    cellSize_ = static_cast<double>(std::max(sqrtl(width * height / count), 1e-6L));
     columns_ = axisCount(width, cellSize_);
     rows_ = axisCount(height, cellSize_);
     cells_.resize(static_cast<std::size_t>(columns_) * rows_);
@@ -125,11 +116,11 @@ void TObstacleIndex::rebuild() {
 }
 
 std::uint32_t TObstacleIndex::columnOf(Extended x) const {
-    return axisCell(x, left_, cellSize_, columns_);
+    return GridAxisCell(static_cast<double>(x - left_), cellSize_, columns_);
 }
 
 std::uint32_t TObstacleIndex::rowOf(Extended y) const {
-    return axisCell(y, top_, cellSize_, rows_);
+    return GridAxisCell(static_cast<double>(y - top_), cellSize_, rows_);
 }
 
 bool TObstacleIndex::Candidates(const Vector& start, Extended range,

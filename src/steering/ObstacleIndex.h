@@ -46,7 +46,7 @@ private:
     std::vector<std::uint32_t> everywhere_;
     Extended left_ = 0;
     Extended top_ = 0;
-    Extended cellSize_ = 1;
+    double cellSize_ = 1;
     std::uint32_t columns_ = 1;
     std::uint32_t rows_ = 1;
     std::vector<std::vector<std::uint32_t>> cells_;

@@ -19,7 +19,7 @@ const char* BehaviourKindName(std::uint8_t kind) {
 TSteeringBehaviour::TSteeringBehaviour() = default;
 
 TSteeringBehaviour::TSteeringBehaviour(std::uint8_t kind)
-    : Kind(kind), SensorRange(100), Reserved(true), Angle(110),
+    : Kind(kind), Reserved(true), SensorRange(100), Angle(110),
       StoppingRadius(kind == bkArrival ? 100 : 0) {
     Name = BehaviourKindName(kind);
 }
@@ -157,20 +157,21 @@ Vector priorityCombination(const TBehaviourList& behaviours, TBug& bug, const TF
 } // namespace
 
 Vector CombineSteering(TBug& bug, const TFrameContext& frame) {
-    // Holding the list keeps it alive even if a behaviour's evaluation were to
-    // change the bug's current list.
-    const TBehaviourListPtr behaviours = bug.Behaviours;
+    // Evaluating behaviours never changes the bug's lists (triggers fire
+    // before the combination), so the list is used without holding a share
+    // of it: copying the shared pointer costs two atomic operations per step.
+    const TBehaviourList& behaviours = *bug.Behaviours;
     const std::uint64_t combination = NewCombination();
     Vector force;
     switch (bug.CombinationMethod) {
     case cmLinearCombination:
-        force = linearCombination(*behaviours, bug, frame, combination);
+        force = linearCombination(behaviours, bug, frame, combination);
         break;
     case cmWeightFactors:
-        force = weightedCombination(*behaviours, bug, frame, combination);
+        force = weightedCombination(behaviours, bug, frame, combination);
         break;
     case cmPriority:
-        force = priorityCombination(*behaviours, bug, frame, combination);
+        force = priorityCombination(behaviours, bug, frame, combination);
         break;
     default:
         // Priorized dithering was never implemented: no behaviour is evaluated.

@@ -71,19 +71,21 @@ public:
     void SaveToStream(TStream& stream) const;
     void LoadFromStream(TStream& stream);
 
-    std::uint16_t Weight = 0;
+    // Ordered to leave little padding between the 16-byte aligned extended
+    // floats: every bug carries copies of its behaviours.
     std::uint8_t Kind = 0;
-    Extended SensorRange = 0;
-    TBug* TargetBug = nullptr;
-    Vector TargetPoint;
     bool Reserved = false;
     bool SensorRangeOn = false;
     bool TargetIsBug = false;
-    std::uint16_t Priority = 0;
+    Extended SensorRange = 0;
+    Vector TargetPoint;
     Extended Angle = 0;
     Extended StoppingRadius = 0;
-    bool AngleOn = false;
+    TBug* TargetBug = nullptr;
     std::vector<TObstacle*> Obstacles;
+    std::uint16_t Weight = 0;
+    std::uint16_t Priority = 0;
+    bool AngleOn = false;
 
     // References read from a file, awaiting resolution. StoredTargetId also
     // keeps the Id of a bug the behaviour no longer follows, which the record

@@ -10,11 +10,17 @@ namespace kova {
 
 class TBug;
 
-// Copies of a member's position and velocity, kept next to those of the other
-// members so that a search does not visit every member object it examines.
-struct TMemberState {
+// One member as the grid holds it: copies of its position and velocity, the
+// position rounded to double for a quick first test, the member itself and its
+// place in the group's member list. A search reads the entries of a few cells
+// one after the other instead of visiting member objects spread over memory.
+struct TGridEntry {
     Vector Position;
     Vector Velocity;
+    double X = 0;
+    double Y = 0;
+    const TBug* Member = nullptr;
+    std::uint32_t Index = 0;
 };
 
 // A uniform grid over the members of one group, used to find the members near
@@ -30,13 +36,14 @@ public:
                Extended arenaHeight, Extended cellSize);
     // Member `index` has moved (or changed its velocity).
     void Update(std::uint32_t index, const TBug& member);
-    // The position and velocity of member `index` as they stand now.
-    const TMemberState& State(std::uint32_t index) const { return states_[index]; }
-    // The indices, in ascending member order, of every member that can lie
-    // closer than `range` to `point` (and possibly some that do not). Returns
-    // false, with `out` empty, when the search would cover most of the grid and
-    // a walk over all members is cheaper.
-    bool Candidates(const Vector& point, Extended range, std::vector<std::uint32_t>& out) const;
+
+    // Calls visit(entry) for every member that can lie closer than `range` to
+    // `point` (and possibly some that do not), in no particular order. Returns
+    // false without visiting any when the search would cover most of the grid
+    // and a walk over all members is cheaper. Entries stay where they are until
+    // the next Update.
+    template <typename Visit>
+    bool ForEachCandidate(const Vector& point, Extended range, Visit&& visit) const;
 
     // Forgets the members' positions; the first search of a member loop builds
     // the grid, and the loop then keeps it up to date as members move.
@@ -47,19 +54,38 @@ private:
     std::uint32_t columnOf(Extended x) const;
     std::uint32_t rowOf(Extended y) const;
     std::uint32_t cellOf(const Vector& position) const;
-    void insert(std::uint32_t index, std::uint32_t cell);
+    void insert(const TGridEntry& entry, std::uint32_t cell);
     void erase(std::uint32_t index);
 
     bool built_ = false;
-    Extended cellSize_ = 1;
+    double cellSize_ = 1;
     std::uint32_t columns_ = 1;
     std::uint32_t rows_ = 1;
-    // Member indices per cell, in no particular order, and for each member its
+    // The entries of each cell, in no particular order, and for each member its
     // cell and its place in that cell's list.
-    std::vector<std::vector<std::uint32_t>> cells_;
+    std::vector<std::vector<TGridEntry>> cells_;
     std::vector<std::uint32_t> cellOfMember_;
     std::vector<std::uint32_t> slotOfMember_;
-    std::vector<TMemberState> states_;
 };
+
+template <typename Visit>
+bool TNeighbourGrid::ForEachCandidate(const Vector& point, Extended range, Visit&& visit) const {
+    // A slightly wider square than the range keeps members whose distance
+    // rounds to just below the range inside it.
+    const Extended reach = range * (1 + 1e-9L) + 1e-9L;
+    const std::uint32_t firstColumn = columnOf(point[0] - reach);
+    const std::uint32_t lastColumn = columnOf(point[0] + reach);
+    const std::uint32_t firstRow = rowOf(point[1] - reach);
+    const std::uint32_t lastRow = rowOf(point[1] + reach);
+    const std::uint64_t searched =
+        static_cast<std::uint64_t>(lastColumn - firstColumn + 1) * (lastRow - firstRow + 1);
+    if (searched * 2 > cells_.size())
+        return false;
+    for (std::uint32_t row = firstRow; row <= lastRow; ++row)
+        for (std::uint32_t column = firstColumn; column <= lastColumn; ++column)
+            for (const TGridEntry& entry : cells_[row * columns_ + column])
+                visit(entry);
+    return true;
+}
 
 } // namespace kova

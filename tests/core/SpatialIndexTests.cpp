@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 namespace kova {
@@ -102,6 +103,64 @@ TEST_P(FlockWithAndWithoutIndex, GivesTheSameBitsEveryFrame) {
 INSTANTIATE_TEST_SUITE_P(RangeAndAngle, FlockWithAndWithoutIndex,
                          testing::Values(std::pair{true, true}, std::pair{true, false},
                                          std::pair{false, true}, std::pair{false, false}));
+
+// A bug heading along +x at `centre` and members on the limits of its
+// perception: exactly at the range, one step of the last bit inside and
+// outside it, and on the edge of the blind sector behind it, as near as the
+// arithmetic can place them. The quick tests of the indexed search must leave
+// all of these to the exact tests.
+void buildLimitCases(TSimulation& simulation, Extended centre, Extended range) {
+    simulation.Space.Width = 2 * centre;
+    simulation.Space.Height = 2 * centre;
+    TBugGroup& group = *simulation.NewGroup();
+    group.Template.OrientationVariantValue.BaseValue = 0;
+    group.Template.OrientationVariantValue.Difference = 0;
+    for (const std::uint8_t kind : {bkCohesion, bkAlignment, bkSeparation}) {
+        auto behaviour = std::make_unique<TSteeringBehaviour>(kind);
+        behaviour->SensorRangeOn = true;
+        behaviour->SensorRange = range;
+        behaviour->AngleOn = true;
+        behaviour->Angle = 110;
+        group.Template.Behaviours->push_back(std::move(behaviour));
+    }
+    group.Template.CombinationMethod = cmLinearCombination;
+    simulation.CreateBug(group, Vector(centre, centre));
+
+    const Extended inside = nextafterl(range, 0);
+    const Extended outside = nextafterl(range, 2 * range);
+    for (const Extended distance : {range, inside, outside}) {
+        simulation.CreateBug(group, Vector(centre + distance, centre));
+        simulation.CreateBug(group, Vector(centre, centre - distance));
+        const Extended diagonal = distance / sqrtl(2);
+        simulation.CreateBug(group, Vector(centre + diagonal, centre + diagonal));
+    }
+    // Behind the bug, half the sector's width (55 degrees) off its heading,
+    // and a hair to either side.
+    for (const Extended degrees : {55.0L, 55.0L - 1e-12L, 55.0L + 1e-12L}) {
+        const Extended radians = degrees * kPi / 180;
+        const Extended distance = range / 2;
+        simulation.CreateBug(
+            group, Vector(centre - distance * cosl(radians), centre - distance * sinl(radians)));
+    }
+}
+
+TEST(FlockWithAndWithoutIndex, MembersOnThePerceptionLimitsAreJudgedAlike) {
+    // Ordinary coordinates; coordinates whose doubles are coarse next to the
+    // range; coordinates and ranges beyond what doubles hold.
+    const std::pair<Extended, Extended> cases[] = {
+        {500, 30}, {1e15L, 30}, {1e300L, 1e290L}, {1e400L, 1e390L}, {1, 1e-3000L}, {1e130L, 1e120L},
+    };
+    for (const auto& [centre, range] : cases) {
+        SCOPED_TRACE(testing::Message() << "centre " << static_cast<double>(centre) << ", range "
+                                        << static_cast<double>(range));
+        TSimulation indexed;
+        TSimulation direct;
+        buildLimitCases(indexed, centre, range);
+        buildLimitCases(direct, centre, range);
+        direct.UseSpatialIndex = false;
+        expectIdenticalRuns(indexed, direct, 3);
+    }
+}
 
 TEST(ObstaclesWithAndWithoutIndex, GiveTheSameBitsEveryFrame) {
     TWorkloadOptions options;
