@@ -90,7 +90,7 @@ public:
     // The same verdict for a member of the neighbour grid, which keeps its
     // position rounded to double too: most members are decided in double
     // precision, the few near a limit by the exact tests.
-    bool Accepts(const TGridEntry& entry) const {
+    bool Accepts(const TGridEntry& entry, const TNeighbourGrid& grid) const {
         if (entry.Member == &bug_)
             return !rangeOn_;
         if (!rangeOn_ && !angleOn_)
@@ -103,7 +103,7 @@ public:
         case TQuickVerdict::Unsure:
             break;
         }
-        return passesExactTests(entry.Position);
+        return passesExactTests(grid.State(entry.Index).Position);
     }
 
 private:
@@ -201,8 +201,10 @@ void collectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug, TNe
             grid->Build(members, arenaWidth, arenaHeight, behaviour.SensorRange);
         const bool searched =
             grid->ForEachCandidate(bug.Position, behaviour.SensorRange, [&](const TGridEntry& e) {
-                if (filter.Accepts(e))
-                    out.push_back({e.Index, &e.Position, &e.Velocity});
+                if (filter.Accepts(e, *grid)) {
+                    const TMemberState& state = grid->State(e.Index);
+                    out.push_back({e.Index, &state.Position, &state.Velocity});
+                }
             });
         if (searched) {
             // The grid's cells come in no particular order; sums run in member

@@ -26,12 +26,8 @@ std::uint32_t axisCount(Extended extent, Extended cellSize, Extended maxCells) {
 }
 
 TGridEntry entryOf(std::uint32_t index, const TBug& member) {
-    return {member.Position,
-            member.Velocity,
-            static_cast<double>(member.Position[0]),
-            static_cast<double>(member.Position[1]),
-            &member,
-            index};
+    return {static_cast<double>(member.Position[0]), static_cast<double>(member.Position[1]),
+            &member, index};
 }
 
 } // namespace
@@ -56,8 +52,11 @@ void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Ex
         list.clear();
     cellOfMember_.resize(members.size());
     slotOfMember_.resize(members.size());
-    for (std::uint32_t i = 0; i < members.size(); ++i)
+    states_.resize(members.size());
+    for (std::uint32_t i = 0; i < members.size(); ++i) {
+        states_[i] = {members[i]->Position, members[i]->Velocity};
         insert(entryOf(i, *members[i]), cellOf(members[i]->Position));
+    }
     built_ = true;
 }
 
@@ -89,6 +88,7 @@ void TNeighbourGrid::erase(std::uint32_t index) {
 }
 
 void TNeighbourGrid::Update(std::uint32_t index, const TBug& member) {
+    states_[index] = {member.Position, member.Velocity};
     const TGridEntry entry = entryOf(index, member);
     const std::uint32_t cell = cellOf(member.Position);
     if (cell == cellOfMember_[index]) {

@@ -10,13 +10,18 @@ namespace kova {
 
 class TBug;
 
-// One member as the grid holds it: copies of its position and velocity, the
-// position rounded to double for a quick first test, the member itself and its
-// place in the group's member list. A search reads the entries of a few cells
-// one after the other instead of visiting member objects spread over memory.
-struct TGridEntry {
+// A member's position and velocity as the grid keeps them, next to those of
+// the other members.
+struct TMemberState {
     Vector Position;
     Vector Velocity;
+};
+
+// One member in a cell of the grid: its position rounded to double for a quick
+// first test, the member itself and its place in the group's member list. A
+// search reads the small entries of a few cells one after the other, and only
+// the members that pass the quick test send it to their exact state.
+struct TGridEntry {
     double X = 0;
     double Y = 0;
     const TBug* Member = nullptr;
@@ -36,12 +41,13 @@ public:
                Extended arenaHeight, Extended cellSize);
     // Member `index` has moved (or changed its velocity).
     void Update(std::uint32_t index, const TBug& member);
+    // The position and velocity of member `index` as they stand now.
+    const TMemberState& State(std::uint32_t index) const { return states_[index]; }
 
     // Calls visit(entry) for every member that can lie closer than `range` to
     // `point` (and possibly some that do not), in no particular order. Returns
     // false without visiting any when the search would cover most of the grid
-    // and a walk over all members is cheaper. Entries stay where they are until
-    // the next Update.
+    // and a walk over all members is cheaper.
     template <typename Visit>
     bool ForEachCandidate(const Vector& point, Extended range, Visit&& visit) const;
 
@@ -66,6 +72,7 @@ private:
     std::vector<std::vector<TGridEntry>> cells_;
     std::vector<std::uint32_t> cellOfMember_;
     std::vector<std::uint32_t> slotOfMember_;
+    std::vector<TMemberState> states_;
 };
 
 template <typename Visit>
