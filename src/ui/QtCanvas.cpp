@@ -24,6 +24,12 @@ QRect outlineOf(const TRect& rect) {
                  std::max(area.height() - 1, 0));
 }
 
+// Ellipses up to this size are copied from a picture; a margin round the
+// picture keeps any pixel of the outline that strays from its rectangle.
+constexpr int kLargestSprite = 64;
+constexpr int kSpriteMargin = 2;
+constexpr std::size_t kMostSprites = 256;
+
 } // namespace
 
 QColor ToQColor(TColor color) {
@@ -61,7 +67,16 @@ void TQtCanvas::End() {
 }
 
 void TQtCanvas::applyBrush() {
-    if (painter_)
+    if (!painter_)
+        return;
+    // Every bug sets its colour before it is drawn, mostly the colour of the
+    // bug before it; changing the painter's brush costs far more than this
+    // comparison.
+    const QBrush& current = painter_->brush();
+    const bool same = brushClear_
+                          ? current.style() == Qt::NoBrush
+                          : current.style() == Qt::SolidPattern && current.color() == brushColor_;
+    if (!same)
         painter_->setBrush(brushClear_ ? QBrush(Qt::NoBrush) : QBrush(brushColor_));
 }
 
@@ -92,8 +107,41 @@ void TQtCanvas::LineTo(TPoint point) {
 }
 
 void TQtCanvas::Ellipse(const TRect& bounds) {
-    if (QPainter* p = painter())
-        p->drawEllipse(outlineOf(bounds));
+    QPainter* p = painter();
+    if (p == nullptr)
+        return;
+    const QRect outline = outlineOf(bounds);
+    if (const QImage* sprite = ellipseSprite(outline))
+        p->drawImage(outline.topLeft() - QPoint(kSpriteMargin, kSpriteMargin), *sprite);
+    else
+        p->drawEllipse(outline);
+}
+
+// Without antialiasing the raster engine covers whole pixels, so an ellipse
+// drawn at the origin and copied to a whole-pixel position gives the pixels of
+// the same ellipse drawn there. Only the painter's usual state qualifies:
+// black one-pixel pen, opaque or no brush, plain drawing.
+const QImage* TQtCanvas::ellipseSprite(const QRect& outline) {
+    if (outline.width() > kLargestSprite || outline.height() > kLargestSprite)
+        return nullptr;
+    if (painter_->pen() != QPen(Qt::black, 1) || painter_->testRenderHint(QPainter::Antialiasing) ||
+        painter_->compositionMode() != QPainter::CompositionMode_SourceOver ||
+        painter_->hasClipping() || !painter_->transform().isIdentity())
+        return nullptr;
+    const TSpriteKey key{outline.width(), outline.height(), brushClear_, brushColor_.rgba()};
+    if (auto found = sprites_.find(key); found != sprites_.end())
+        return &found->second;
+    if (sprites_.size() >= kMostSprites)
+        sprites_.clear();
+    QImage sprite(outline.width() + 1 + 2 * kSpriteMargin, outline.height() + 1 + 2 * kSpriteMargin,
+                  QImage::Format_ARGB32_Premultiplied);
+    sprite.fill(Qt::transparent);
+    QPainter draw(&sprite);
+    draw.setPen(painter_->pen());
+    draw.setBrush(painter_->brush());
+    draw.drawEllipse(QRect(kSpriteMargin, kSpriteMargin, outline.width(), outline.height()));
+    draw.end();
+    return &sprites_.emplace(key, std::move(sprite)).first->second;
 }
 
 void TQtCanvas::Rectangle(const TRect& bounds) {

@@ -7,7 +7,9 @@
 #include <QPoint>
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <tuple>
 
 class QPainter;
 
@@ -52,6 +54,7 @@ public:
 private:
     QPainter* painter();
     void applyBrush();
+    const QImage* ellipseSprite(const QRect& outline);
 
     QImage& image_;
     std::function<void()> changed_;
@@ -59,6 +62,11 @@ private:
     QColor brushColor_ = Qt::black;
     bool brushClear_ = false;
     QPoint penPosition_;
+    // Small ellipses, as the painter draws them with the current brush, by
+    // size and brush: a bug is drawn by copying its picture, which costs far
+    // less than drawing the ellipse again.
+    using TSpriteKey = std::tuple<int, int, bool, QRgb>;
+    std::map<TSpriteKey, QImage> sprites_;
 };
 
 // An off-screen picture of settable size with its canvas: the double buffer,

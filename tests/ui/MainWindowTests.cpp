@@ -233,6 +233,7 @@ int main(int argc, char** argv) {
     failures += RunObjectBrowserTests(argc, argv);
     failures += RunAnimationControllerTests(argc, argv);
     failures += RunSimulationDialogTests(argc, argv);
+    failures += RunCanvasTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
 

@@ -26,6 +26,7 @@ int RunArenaToolTests(int argc, char** argv);
 int RunObjectBrowserTests(int argc, char** argv);
 int RunAnimationControllerTests(int argc, char** argv);
 int RunSimulationDialogTests(int argc, char** argv);
+int RunCanvasTests(int argc, char** argv);
 
 namespace kova::test {
 
