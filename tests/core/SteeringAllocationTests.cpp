@@ -1,5 +1,7 @@
 #include "AllocationCounter.h"
 #include "SteeringTestSupport.h"
+#include "simulation/Simulation.h"
+#include "simulation/Workloads.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +40,28 @@ TEST(SteeringAllocation, EvaluatingEveryKindAllocatesNothingOnceWarm) {
     EXPECT_EQ(allocations, 0u);
     EXPECT_EQ(last, first);
     EXPECT_FALSE(VecIsZero(first));
+}
+
+// Frames of a flock through the spatial index: the grid's cells keep their
+// memory from frame to frame, so once they have grown a frame needs no heap.
+TEST(SteeringAllocation, IndexedFramesOfAFlockAllocateAlmostNothingOnceWarm) {
+    TSimulation simulation;
+    TWorkloadOptions options;
+    options.Bugs = 1000;
+    BuildFlockWorkload(simulation, options);
+    simulation.BeginRun();
+    for (int frame = 0; frame < 30; ++frame)
+        simulation.StepFrame();
+    std::size_t allocations = 0;
+    {
+        test::AllocationScope scope;
+        for (int frame = 0; frame < 10; ++frame)
+            simulation.StepFrame();
+        allocations = scope.Count();
+    }
+    // A cell that receives more members than it ever held grows once; every
+    // other bug-step of the 10,000 allocates nothing.
+    EXPECT_LT(allocations, 100u);
 }
 
 } // namespace
