@@ -2,7 +2,7 @@
 # A headless demonstration of kova-cli, for machines without a display:
 # records the motion of the obstacle course's runners as motion data, runs the
 # flock for a few simulated seconds with a per-frame trace and its end state,
-# and prints where everything went. Outputs go to build/demo/.
+# times a generated flock of 10,000 bugs, and prints where everything went. Outputs go to build/demo/.
 # Usage: scripts/demo.sh   (KOVA_CLI=path/to/kova-cli to use another build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,6 +33,10 @@ echo "== Scene: simulations/triggers.kvz as JSON"
 "$cli" dump simulations/triggers.kvz >"$out/triggers.json"
 head -n 14 "$out/triggers.json"
 echo "   ..."
+
+echo
+echo "== Bench: a generated flock of 10,000 bugs, 20 frames, with the spatial index"
+"$cli" bench --workload flock --bugs 10000 --frames 20
 
 echo
 echo "Outputs in $out/:"
