@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -15,10 +14,8 @@ namespace kova {
 
 namespace {
 
-enum class TWorkload { Flock, Obstacles };
-
 struct TBenchOptions {
-    TWorkload Workload = TWorkload::Flock;
+    std::string Workload = "flock"; // or "obstacles"
     int Bugs = 10000;
     int Obstacles = 1000;
     int Frames = 100;
@@ -37,7 +34,8 @@ int bench(const TBenchOptions& options) {
     TWorkloadOptions workload;
     workload.Bugs = options.Bugs;
     workload.Obstacles = options.Obstacles;
-    if (options.Workload == TWorkload::Flock)
+    const bool flock = options.Workload == "flock";
+    if (flock)
         BuildFlockWorkload(simulation, workload);
     else
         BuildObstacleWorkload(simulation, workload);
@@ -60,10 +58,9 @@ int bench(const TBenchOptions& options) {
     const double seconds = std::max(std::chrono::duration<double>(elapsed).count(), 1e-9);
     const double bugSteps = static_cast<double>(options.Bugs) * options.Frames;
     const double peak = peakResidentBytes();
-    const std::string scene = options.Workload == TWorkload::Flock
-                                  ? "flock, " + std::to_string(options.Bugs) + " bugs"
-                                  : "obstacles, " + std::to_string(options.Bugs) + " bugs, " +
-                                        std::to_string(options.Obstacles) + " obstacles";
+    const std::string scene = flock ? "flock, " + std::to_string(options.Bugs) + " bugs"
+                                    : "obstacles, " + std::to_string(options.Bugs) + " bugs, " +
+                                          std::to_string(options.Obstacles) + " obstacles";
     char text[512];
     std::snprintf(text, sizeof text,
                   "workload: %s, %d frames, %s search\n"
@@ -93,12 +90,10 @@ TCliCommand AddBenchCommand(CLI::App& app) {
         "same simulation. Only the frames are timed, not building the workload. --direct\n"
         "tests every member and every obstacle instead of using the spatial index; both\n"
         "give identical results, so the ratio of the two times is the index's speed-up.");
-    const std::map<std::string, TWorkload> workloads{{"flock", TWorkload::Flock},
-                                                     {"obstacles", TWorkload::Obstacles}};
     command->add_option("--workload", options->Workload, "what to simulate")
         ->required()
-        ->type_name("flock|obstacles")
-        ->transform(CLI::CheckedTransformer(workloads, CLI::ignore_case));
+        ->type_name("NAME")
+        ->check(CLI::IsMember({"flock", "obstacles"}));
     command->add_option("--bugs", options->Bugs, "number of bugs")
         ->required()
         ->type_name("N")
