@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 #include <unordered_set>
+#include <utility>
 
 namespace kova {
 
@@ -413,21 +414,36 @@ void TSimulation::ApplyDrag(TBugGroup* chosenGroup, int density, Extended x1, Ex
     Repaint();
 }
 
+namespace {
+
+// The first and last cell of the brush's grid along one axis.
+std::pair<std::int32_t, std::int32_t> brushCells(Extended from, Extended to, Extended cell) {
+    if (to < from)
+        std::swap(from, to);
+    return {TruncToInt32(from / cell), TruncToInt32(to / cell)};
+}
+
+} // namespace
+
+Extended TSimulation::BrushCellCount(Extended diameter, Extended x1, Extended y1, Extended x2,
+                                     Extended y2) {
+    if (!(diameter > 0))
+        return 0;
+    const auto [firstColumn, lastColumn] = brushCells(x1, x2, diameter);
+    const auto [firstRow, lastRow] = brushCells(y1, y2, diameter);
+    return (static_cast<Extended>(lastColumn) - firstColumn + 1) *
+           (static_cast<Extended>(lastRow) - firstRow + 1);
+}
+
 void TSimulation::paintBugs(TBugGroup& group, int density, Extended x1, Extended y1, Extended x2,
                             Extended y2) {
-    if (x2 < x1)
-        std::swap(x1, x2);
-    if (y2 < y1)
-        std::swap(y1, y2);
     // The grid's cell is one bug diameter; without a positive diameter there is
     // no grid to fill.
     const Extended cell = group.Template.DiameterVariantValue.BaseValue;
     if (!(cell > 0))
         return;
-    const std::int32_t firstColumn = TruncToInt32(x1 / cell);
-    const std::int32_t lastColumn = TruncToInt32(x2 / cell);
-    const std::int32_t firstRow = TruncToInt32(y1 / cell);
-    const std::int32_t lastRow = TruncToInt32(y2 / cell);
+    const auto [firstColumn, lastColumn] = brushCells(x1, x2, cell);
+    const auto [firstRow, lastRow] = brushCells(y1, y2, cell);
     for (std::int64_t column = firstColumn; column <= lastColumn; ++column)
         for (std::int64_t row = firstRow; row <= lastRow; ++row)
             if (static_cast<int>(Random(100)) + 1 <= density)

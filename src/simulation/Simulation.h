@@ -111,6 +111,10 @@ public:
     // obstacle, by the active tool.
     void ApplyDrag(TBugGroup* chosenGroup, int density, Extended x1, Extended y1, Extended x2,
                    Extended y2);
+    // The cells, one bug diameter wide, that the density brush walks over the
+    // rectangle; 0 without a positive diameter.
+    static Extended BrushCellCount(Extended diameter, Extended x1, Extended y1, Extended x2,
+                                   Extended y2);
     // Clear and draw the whole arena.
     void Repaint();
 

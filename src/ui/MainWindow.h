@@ -97,6 +97,7 @@ private:
     void arenaMouseDown(QPoint position);
     void arenaMouseMove(QPoint position);
     void arenaMouseUp(QPoint position);
+    bool brushTooLarge(QPoint end);
     void drawRubberBand(TArenaTool tool, QPoint to);
 
     std::unique_ptr<TSimulation> simulation_;

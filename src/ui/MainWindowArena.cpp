@@ -8,6 +8,7 @@
 #include "ui/Tools.h"
 
 #include <QLabel>
+#include <QMessageBox>
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +20,10 @@ namespace {
 QString coordinates(QPoint point) {
     return QString("%1 : %2").arg(point.x()).arg(point.y());
 }
+
+// The most cells one drag of the density brush may walk: a million bugs at
+// full density.
+constexpr int kMostBrushCells = 1'000'000;
 
 QString estimateText(int count) {
     return QString("approx. %1 bugs will be created").arg(count);
@@ -97,12 +102,36 @@ void TfrMain::arenaMouseUp(QPoint position) {
     dragging_ = false;
     setPanel(2, QString());
     setPanel(3, QString());
-    // Both repaint the whole view, which also takes the rubber band away.
+    // Each of these repaints the whole view, which also takes the rubber band
+    // away.
     if (position == dragStart_)
         simulation_->PlaceBug(tools_->ChosenGroup(), position.x(), position.y());
+    else if (brushTooLarge(position))
+        simulation_->Repaint();
     else
         simulation_->ApplyDrag(tools_->ChosenGroup(), tools_->Density(), dragStart_.x(),
                                dragStart_.y(), position.x(), position.y());
+}
+
+// A brush of a tiny bug diameter over a large area would walk more cells than
+// memory holds bugs, and the program would hang or fail with the user's work
+// unsaved: such a drag is refused with an explanation.
+bool TfrMain::brushTooLarge(QPoint end) {
+    const TBugGroup* group = tools_->ChosenGroup();
+    if (tools_->ActiveTool() != TArenaTool::Bug || group == nullptr)
+        return false;
+    const Extended cells =
+        TSimulation::BrushCellCount(group->Template.DiameterVariantValue.BaseValue, dragStart_.x(),
+                                    dragStart_.y(), end.x(), end.y());
+    if (cells <= kMostBrushCells)
+        return false;
+    QMessageBox::warning(
+        this, windowTitle(),
+        QString("This drag would paint %1 cells of the bug diameter; at most %2 can be painted "
+                "at once. Drag a smaller area or give the group a larger diameter.")
+            .arg(static_cast<double>(cells), 0, 'f', 0)
+            .arg(kMostBrushCells));
+    return true;
 }
 
 } // namespace kova

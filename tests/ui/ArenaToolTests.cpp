@@ -100,6 +100,32 @@ private slots:
         QVERIFY(group->Members.empty());
     }
 
+    // A tiny diameter over a large area would walk millions of cells: the drag
+    // is refused with an explanation, and nothing is created.
+    void aBrushOfTooManyCellsIsRefused() {
+        group->Template.DiameterVariantValue.BaseValue = 0.01L;
+        SetDensity(*window, 100);
+        QTest::mouseClick(ToolButton(*window, "BugCreationButton"), Qt::LeftButton);
+        QWidget* view = &window->ArenaView();
+        const QColor background = PixelAt(*window, 20, 5);
+        QString shown;
+        AnswerNextMessageBox(QMessageBox::Ok, &shown);
+        Press(view, QPoint(0, 0));
+        MoveWhilePressed(view, QPoint(40, 30));
+        Release(view, QPoint(40, 30));
+        QVERIFY(NoAnswerLeftOver());
+        QVERIFY2(shown.contains("paint 12007001 cells") && shown.contains("at most 1000000"),
+                 qPrintable(shown));
+        QVERIFY(group->Members.empty());
+        // The rubber band is gone.
+        QCOMPARE(PixelAt(*window, 20, 0), background);
+
+        // The same drag with a diameter of 1 paints 41 x 31 cells.
+        group->Template.DiameterVariantValue.BaseValue = 1;
+        Drag(view, QPoint(0, 0), QPoint(40, 30));
+        QCOMPARE(group->Members.size(), std::size_t{41 * 31});
+    }
+
     void aClickPlacesOneBugThatIsDrawnInTheGroupColour() {
         SetDensity(*window, 0);
         group->SetColor(0x00FF00); // green
