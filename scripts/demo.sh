@@ -2,7 +2,8 @@
 # A headless demonstration of kova-cli, for machines without a display:
 # records the motion of the obstacle course's runners as motion data, runs the
 # flock for a few simulated seconds with a per-frame trace and its end state,
-# times a generated flock of 10,000 bugs, and prints where everything went. Outputs go to build/demo/.
+# times a generated flock of 10,000 bugs, and prints where everything went.
+# Outputs go to build/demo/.
 # Usage: scripts/demo.sh   (KOVA_CLI=path/to/kova-cli to use another build)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -40,20 +40,7 @@ int bench(const TBenchOptions& options) {
     else
         BuildObstacleWorkload(simulation, workload);
     simulation.UseSpatialIndex = !options.Direct;
-    simulation.Doc.SetDoubleBuffered(false);
-
-    std::chrono::steady_clock::duration elapsed{};
-    {
-        TProgress progress("Frame", static_cast<std::uint64_t>(options.Frames));
-        simulation.BeginRun();
-        for (int frame = 0; frame < options.Frames; ++frame) {
-            const auto start = std::chrono::steady_clock::now();
-            simulation.StepFrame();
-            elapsed += std::chrono::steady_clock::now() - start;
-            progress.Update(static_cast<std::uint64_t>(frame) + 1);
-        }
-        simulation.Pause();
-    }
+    const auto elapsed = RunFrames(simulation, static_cast<std::uint64_t>(options.Frames));
 
     const double seconds = std::max(std::chrono::duration<double>(elapsed).count(), 1e-9);
     const double bugSteps = static_cast<double>(options.Bugs) * options.Frames;

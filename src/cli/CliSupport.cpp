@@ -1,6 +1,7 @@
 #include "cli/CliSupport.h"
 
 #include "foundations/Streams.h"
+#include "simulation/Simulation.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -159,6 +160,23 @@ void TProgress::Update(std::uint64_t done) {
     next_ = now + std::chrono::milliseconds(200);
     std::cerr << '\r' << label_ << ": " << done << " of " << total_ << std::flush;
     shown_ = true;
+}
+
+// --- RunFrames -----------------------------------------------------------------
+
+std::chrono::steady_clock::duration RunFrames(TSimulation& simulation, std::uint64_t frames) {
+    simulation.Doc.SetDoubleBuffered(false);
+    std::chrono::steady_clock::duration stepping{};
+    TProgress progress("Frame", frames);
+    simulation.BeginRun();
+    for (std::uint64_t frame = 0; frame < frames; ++frame) {
+        const auto start = std::chrono::steady_clock::now();
+        simulation.StepFrame();
+        stepping += std::chrono::steady_clock::now() - start;
+        progress.Update(frame + 1);
+    }
+    simulation.Pause();
+    return stepping;
 }
 
 } // namespace kova

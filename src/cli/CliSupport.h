@@ -10,6 +10,8 @@
 
 namespace kova {
 
+class TSimulation;
+
 // One subcommand of kova-cli: its CLI11 parser and what it does once its
 // arguments are parsed. The action returns the exit status.
 struct TCliCommand {
@@ -82,5 +84,11 @@ private:
     bool shown_ = false;
     std::chrono::steady_clock::time_point next_;
 };
+
+// Runs `frames` frames from where the simulation stands, as "Run" does but
+// without a window: no delay and no drawing (the drawing document stops
+// double buffering), with progress on stderr when it is a terminal. Returns
+// the time spent stepping the frames.
+std::chrono::steady_clock::duration RunFrames(TSimulation& simulation, std::uint64_t frames);
 
 } // namespace kova

@@ -89,7 +89,6 @@ int run(const TRunOptions& options) {
 
     TTraceHost host(simulation, trace ? &trace->Stream() : nullptr);
     simulation.SetHost(&host);
-    simulation.Doc.SetDoubleBuffered(false);
 
     const TClockTime until = ParseClockTime(options.Until);
     // Counted in frames rather than by watching the clock, which goes back to
@@ -99,17 +98,7 @@ int run(const TRunOptions& options) {
     for (const auto& group : simulation.Groups)
         bugCount += group->Members.size();
 
-    const auto start = std::chrono::steady_clock::now();
-    {
-        TProgress progress("Frame", frames);
-        simulation.BeginRun();
-        for (std::uint64_t frame = 0; frame < frames; ++frame) {
-            simulation.StepFrame();
-            progress.Update(frame + 1);
-        }
-        simulation.Pause();
-    }
-    const auto elapsed = std::chrono::steady_clock::now() - start;
+    const auto elapsed = RunFrames(simulation, frames);
     simulation.SetHost(nullptr);
 
     if (state)

@@ -24,6 +24,12 @@ QRect outlineOf(const TRect& rect) {
                  std::max(area.height() - 1, 0));
 }
 
+// The pen of every figure; the rubber bands draw with white for a moment.
+const QPen& outlinePen() {
+    static const QPen pen(Qt::black, 1);
+    return pen;
+}
+
 // Ellipses up to this size are copied from a picture; a margin round the
 // picture keeps any pixel of the outline that strays from its rectangle.
 constexpr int kLargestSprite = 64;
@@ -52,7 +58,7 @@ QPainter* TQtCanvas::painter() {
     if (image_.isNull())
         return nullptr;
     painter_ = std::make_unique<QPainter>(&image_);
-    painter_->setPen(QPen(Qt::black, 1));
+    painter_->setPen(outlinePen());
     applyBrush();
     if (changed_)
         changed_();
@@ -124,7 +130,7 @@ void TQtCanvas::Ellipse(const TRect& bounds) {
 const QImage* TQtCanvas::ellipseSprite(const QRect& outline) {
     if (outline.width() > kLargestSprite || outline.height() > kLargestSprite)
         return nullptr;
-    if (painter_->pen() != QPen(Qt::black, 1) || painter_->testRenderHint(QPainter::Antialiasing) ||
+    if (painter_->pen() != outlinePen() || painter_->testRenderHint(QPainter::Antialiasing) ||
         painter_->compositionMode() != QPainter::CompositionMode_SourceOver ||
         painter_->hasClipping() || !painter_->transform().isIdentity())
         return nullptr;
@@ -183,7 +189,7 @@ void TQtCanvas::InvertLine(TPoint from, TPoint to) {
         p->setCompositionMode(QPainter::CompositionMode_Difference);
         p->setPen(QPen(Qt::white, 1));
         p->drawLine(QPoint(from.x, from.y), QPoint(to.x, to.y));
-        p->setPen(QPen(Qt::black, 1));
+        p->setPen(outlinePen());
         p->setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
 }
@@ -196,7 +202,7 @@ void TQtCanvas::InvertEllipse(const TRect& bounds) {
         p->setPen(QPen(Qt::white, 1));
         p->setBrush(Qt::NoBrush);
         p->drawEllipse(outlineOf(bounds));
-        p->setPen(QPen(Qt::black, 1));
+        p->setPen(outlinePen());
         applyBrush();
         p->setCompositionMode(QPainter::CompositionMode_SourceOver);
     }

@@ -55,24 +55,25 @@ void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Ex
     states_.resize(members.size());
     for (std::uint32_t i = 0; i < members.size(); ++i) {
         states_[i] = {members[i]->Position, members[i]->Velocity};
-        insert(entryOf(i, *members[i]), cellOf(members[i]->Position));
+        insert(entryOf(i, *members[i]));
     }
     built_ = true;
 }
 
-std::uint32_t TNeighbourGrid::columnOf(Extended x) const {
-    return GridAxisCell(static_cast<double>(x), cellSize_, columns_);
+std::uint32_t TNeighbourGrid::columnOf(double x) const {
+    return GridAxisCell(x, cellSize_, columns_);
 }
 
-std::uint32_t TNeighbourGrid::rowOf(Extended y) const {
-    return GridAxisCell(static_cast<double>(y), cellSize_, rows_);
+std::uint32_t TNeighbourGrid::rowOf(double y) const {
+    return GridAxisCell(y, cellSize_, rows_);
 }
 
-std::uint32_t TNeighbourGrid::cellOf(const Vector& position) const {
-    return rowOf(position[1]) * columns_ + columnOf(position[0]);
+std::uint32_t TNeighbourGrid::cellOf(const TGridEntry& entry) const {
+    return rowOf(entry.Y) * columns_ + columnOf(entry.X);
 }
 
-void TNeighbourGrid::insert(const TGridEntry& entry, std::uint32_t cell) {
+void TNeighbourGrid::insert(const TGridEntry& entry) {
+    const std::uint32_t cell = cellOf(entry);
     std::vector<TGridEntry>& list = cells_[cell];
     cellOfMember_[entry.Index] = cell;
     slotOfMember_[entry.Index] = static_cast<std::uint32_t>(list.size());
@@ -90,13 +91,12 @@ void TNeighbourGrid::erase(std::uint32_t index) {
 void TNeighbourGrid::Update(std::uint32_t index, const TBug& member) {
     states_[index] = {member.Position, member.Velocity};
     const TGridEntry entry = entryOf(index, member);
-    const std::uint32_t cell = cellOf(member.Position);
-    if (cell == cellOfMember_[index]) {
-        cells_[cell][slotOfMember_[index]] = entry;
+    if (cellOf(entry) == cellOfMember_[index]) {
+        cells_[cellOfMember_[index]][slotOfMember_[index]] = entry;
         return;
     }
     erase(index);
-    insert(entry, cell);
+    insert(entry);
 }
 
 } // namespace kova

@@ -57,10 +57,11 @@ public:
     bool Built() const { return built_; }
 
 private:
-    std::uint32_t columnOf(Extended x) const;
-    std::uint32_t rowOf(Extended y) const;
-    std::uint32_t cellOf(const Vector& position) const;
-    void insert(const TGridEntry& entry, std::uint32_t cell);
+    // Cells are found from coordinates rounded to double (see GridAxisCell).
+    std::uint32_t columnOf(double x) const;
+    std::uint32_t rowOf(double y) const;
+    std::uint32_t cellOf(const TGridEntry& entry) const;
+    void insert(const TGridEntry& entry);
     void erase(std::uint32_t index);
 
     bool built_ = false;
@@ -80,10 +81,10 @@ bool TNeighbourGrid::ForEachCandidate(const Vector& point, Extended range, Visit
     // A slightly wider square than the range keeps members whose distance
     // rounds to just below the range inside it.
     const Extended reach = range * (1 + 1e-9L) + 1e-9L;
-    const std::uint32_t firstColumn = columnOf(point[0] - reach);
-    const std::uint32_t lastColumn = columnOf(point[0] + reach);
-    const std::uint32_t firstRow = rowOf(point[1] - reach);
-    const std::uint32_t lastRow = rowOf(point[1] + reach);
+    const std::uint32_t firstColumn = columnOf(static_cast<double>(point[0] - reach));
+    const std::uint32_t lastColumn = columnOf(static_cast<double>(point[0] + reach));
+    const std::uint32_t firstRow = rowOf(static_cast<double>(point[1] - reach));
+    const std::uint32_t lastRow = rowOf(static_cast<double>(point[1] + reach));
     const std::uint64_t searched =
         static_cast<std::uint64_t>(lastColumn - firstColumn + 1) * (lastRow - firstRow + 1);
     if (searched * 2 > cells_.size())
