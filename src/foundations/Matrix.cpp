@@ -28,46 +28,6 @@ void VectorsNotInitialised() {
     std::exit(1);
 }
 
-void VecNormalize(const Vector& a, Vector& r) {
-    const Extended length = VecLength(a);
-    if (length != 0)
-        VecScale(a, r, 1 / length);
-}
-
-void VecSetLength(const Vector& a, Vector& r, Extended len) {
-    const Extended length = VecLength(a);
-    if (length != 0)
-        VecScale(a, r, len / length);
-    else
-        VecCopy(a, r);
-}
-
-void VecLimit(const Vector& a, Vector& r, Extended limit) {
-    const Extended length = VecLength(a);
-    if (limit >= 0) {
-        if (limit >= length)
-            VecCopy(a, r);
-        else
-            VecScale(a, r, limit / length);
-        return;
-    }
-    const Extended minimum = -limit;
-    if (length < minimum && length > 0)
-        VecScale(a, r, minimum / length);
-}
-
-void VecCopy(const Vector& a, Vector& r) {
-    for (int i = 0; i < kVectorDimension; ++i)
-        r[i] = a[i];
-}
-
-bool VecIsZero(const Vector& a) {
-    for (int i = 0; i < kVectorDimension; ++i)
-        if (a[i] != 0)
-            return false;
-    return true;
-}
-
 void VecRead(Vector& r, TStream& stream) {
     TReader reader(stream);
     for (int i = 0; i < kVectorDimension; ++i)

@@ -78,15 +78,49 @@ inline Extended VecDot(const Vector& a, const Vector& b) {
 inline Extended VecLength(const Vector& a) {
     return sqrtl(VecDot(a, a));
 }
+inline void VecCopy(const Vector& a, Vector& r) {
+    for (int i = 0; i < kVectorDimension; ++i)
+        r[i] = a[i];
+}
+
+inline bool VecIsZero(const Vector& a) {
+    for (int i = 0; i < kVectorDimension; ++i)
+        if (a[i] != 0)
+            return false;
+    return true;
+}
+
 // r := a / |a|; r is not written at all when |a| = 0.
-void VecNormalize(const Vector& a, Vector& r);
+inline void VecNormalize(const Vector& a, Vector& r) {
+    const Extended length = VecLength(a);
+    if (length != 0)
+        VecScale(a, r, 1 / length);
+}
+
 // r := a * len / |a|; a zero a is copied, so r becomes zero.
-void VecSetLength(const Vector& a, Vector& r, Extended len);
+inline void VecSetLength(const Vector& a, Vector& r, Extended len) {
+    const Extended length = VecLength(a);
+    if (length != 0)
+        VecScale(a, r, len / length);
+    else
+        VecCopy(a, r);
+}
+
 // limit >= 0 caps the length at limit. limit < 0 raises a non-zero length to
 // -limit; a longer or zero vector leaves r unwritten.
-void VecLimit(const Vector& a, Vector& r, Extended limit);
-void VecCopy(const Vector& a, Vector& r);
-bool VecIsZero(const Vector& a);
+inline void VecLimit(const Vector& a, Vector& r, Extended limit) {
+    const Extended length = VecLength(a);
+    if (limit >= 0) {
+        if (limit >= length)
+            VecCopy(a, r);
+        else
+            VecScale(a, r, limit / length);
+        return;
+    }
+    const Extended minimum = -limit;
+    if (length < minimum && length > 0)
+        VecScale(a, r, minimum / length);
+}
 
 // The vector record: its components as Float values, with a writer (reader)
 // of its own.
