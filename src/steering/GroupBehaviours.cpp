@@ -202,6 +202,7 @@ void collectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug, TNe
         const bool searched =
             grid->ForEachCandidate(bug.Position, behaviour.SensorRange, [&](const TGridEntry& e) {
                 if (filter.Accepts(e, *grid)) {
+                    grid->PrefetchState(e.Index);
                     const TMemberState& state = grid->State(e.Index);
                     out.push_back({e.Index, &state.Position, &state.Velocity});
                 }

@@ -274,4 +274,41 @@ void TBug::LoadFromStream(TStream& stream) {
     RefreshElement();
 }
 
+namespace {
+
+constexpr std::size_t kCacheLine = 64;
+
+void prefetch(const void* address) {
+    __builtin_prefetch(address);
+}
+
+void prefetchLines(const void* begin, const void* end) {
+    for (const auto* line = static_cast<const char*>(begin); line < end; line += kCacheLine)
+        prefetch(line);
+}
+
+// The part of a bug that its step reads: from its behaviour list to the
+// acceleration, before the start values.
+void prefetchStepFields(const TBug& bug) {
+    prefetchLines(&bug.Behaviours, &bug.StartOrientation);
+}
+
+} // namespace
+
+void PrefetchStepData(const std::vector<std::unique_ptr<TBug>>& members, std::size_t next) {
+    // Member next + 3: the bug itself.
+    if (next + 3 < members.size())
+        prefetchStepFields(*members[next + 3]);
+    // Member next + 2: its behaviour list.
+    if (next + 2 < members.size())
+        prefetch(members[next + 2]->Behaviours.get());
+    // Member next + 1: the list's array of behaviours.
+    if (next + 1 < members.size() && members[next + 1]->Behaviours)
+        prefetch(members[next + 1]->Behaviours->data());
+    // Member next: the behaviours.
+    if (next < members.size() && members[next]->Behaviours)
+        for (const auto& behaviour : *members[next]->Behaviours)
+            prefetchLines(behaviour.get(), behaviour.get() + 1);
+}
+
 } // namespace kova

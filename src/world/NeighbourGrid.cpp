@@ -15,6 +15,8 @@ namespace {
 constexpr Extended kCellsPerMember = 4;
 constexpr Extended kMinimumCells = 64;
 
+constexpr std::ptrdiff_t kCacheLine = 64;
+
 // Cells along one axis: at least one, and never more than the whole grid may
 // have, so that an arena far longer than it is wide (a file can hold any size)
 // cannot ask for more cells than memory or a 32-bit count holds.
@@ -97,6 +99,38 @@ void TNeighbourGrid::Update(std::uint32_t index, const TBug& member) {
     }
     erase(index);
     insert(entry);
+}
+
+TNeighbourGrid::TCellBlock TNeighbourGrid::cellsAround(const Vector& point) const {
+    const std::uint32_t column = columnOf(static_cast<double>(point[0]));
+    const std::uint32_t row = rowOf(static_cast<double>(point[1]));
+    return {column > 0 ? column - 1 : 0, std::min(column + 1, columns_ - 1), row > 0 ? row - 1 : 0,
+            std::min(row + 1, rows_ - 1)};
+}
+
+// The prefetches are written out in loops of their own: the compiler drops a
+// prefetch made through a callback, taking the callback for one without effect.
+void TNeighbourGrid::PrefetchCellLists(const Vector& point) const {
+    if (!built_)
+        return;
+    const TCellBlock block = cellsAround(point);
+    for (std::uint32_t row = block.FirstRow; row <= block.LastRow; ++row)
+        for (std::uint32_t column = block.FirstColumn; column <= block.LastColumn; ++column)
+            __builtin_prefetch(&cells_[row * columns_ + column]);
+}
+
+void TNeighbourGrid::PrefetchCellEntries(const Vector& point) const {
+    if (!built_)
+        return;
+    const TCellBlock block = cellsAround(point);
+    for (std::uint32_t row = block.FirstRow; row <= block.LastRow; ++row)
+        for (std::uint32_t column = block.FirstColumn; column <= block.LastColumn; ++column) {
+            const std::vector<TGridEntry>& list = cells_[row * columns_ + column];
+            const auto* first = reinterpret_cast<const char*>(list.data());
+            const auto* end = reinterpret_cast<const char*>(list.data() + list.size());
+            for (const char* line = first; line < end; line += kCacheLine)
+                __builtin_prefetch(line);
+        }
 }
 
 } // namespace kova

@@ -51,6 +51,14 @@ public:
     template <typename Visit>
     bool ForEachCandidate(const Vector& point, Extended range, Visit&& visit) const;
 
+    // Asks the processor for the cells around `point` ahead of a search
+    // there: the cell lists first, their entries on a second call, made once
+    // the lists have arrived. A hint only; it changes nothing.
+    void PrefetchCellLists(const Vector& point) const;
+    void PrefetchCellEntries(const Vector& point) const;
+    // A member's state, for a neighbour about to be read.
+    void PrefetchState(std::uint32_t index) const { __builtin_prefetch(&states_[index]); }
+
     // Forgets the members' positions; the first search of a member loop builds
     // the grid, and the loop then keeps it up to date as members move.
     void Reset() { built_ = false; }
@@ -61,6 +69,15 @@ private:
     std::uint32_t columnOf(double x) const;
     std::uint32_t rowOf(double y) const;
     std::uint32_t cellOf(const TGridEntry& entry) const;
+    // The cell holding `point` and its eight neighbours, which cover every
+    // search from there when the range is at most a cell wide.
+    struct TCellBlock {
+        std::uint32_t FirstColumn;
+        std::uint32_t LastColumn;
+        std::uint32_t FirstRow;
+        std::uint32_t LastRow;
+    };
+    TCellBlock cellsAround(const Vector& point) const;
     void insert(const TGridEntry& entry);
     void erase(std::uint32_t index);
 
