@@ -279,7 +279,7 @@ void TSimulation::RemoveObstacle(TObstacle& obstacle) {
     // A behaviour read from a file can list the obstacle more than once.
     forEachBehaviourList([&](TBehaviourList& list) {
         for (const auto& behaviour : list)
-            std::erase(behaviour->Obstacles, &obstacle);
+            behaviour->Obstacles.EraseAll(&obstacle);
     });
     eraseObject(Obstacles, obstacle);
     Repaint();
@@ -340,7 +340,7 @@ void TSimulation::RemoveReferences(const TNamedObject& object) {
     } else if (const auto* obstacle = dynamic_cast<const TObstacle*>(&object)) {
         forEachBehaviourList([&](TBehaviourList& list) {
             for (const auto& behaviour : list)
-                eraseFirst(behaviour->Obstacles, obstacle);
+                behaviour->Obstacles.EraseFirst(obstacle);
         });
     }
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -50,7 +51,24 @@ void resolveTriggerList(TBasisBug& owner, const TIdTable& table) {
     owner.StoredTriggerIds = {};
 }
 
-void resolveBehaviours(TBehaviourList& behaviours, const TIdTable& table) {
+// Lists of obstacle Ids already resolved. Every member of a group carries a
+// copy of the group's lists: equal lists are resolved once and share their
+// array, as the copies did before the file was saved.
+using TResolvedObstacleLists = std::map<std::vector<std::int32_t>, TObstacleList>;
+
+TObstacleList resolveObstacleList(const std::vector<std::int32_t>& ids, const TIdTable& table,
+                                  TResolvedObstacleLists& resolved) {
+    if (const auto known = resolved.find(ids); known != resolved.end())
+        return known->second;
+    std::vector<TObstacle*> obstacles;
+    obstacles.reserve(ids.size());
+    for (const std::int32_t id : ids)
+        obstacles.push_back(table.Find<TObstacle>(id, "an obstacle"));
+    return resolved.emplace(ids, TObstacleList(std::move(obstacles))).first->second;
+}
+
+void resolveBehaviours(TBehaviourList& behaviours, const TIdTable& table,
+                       TResolvedObstacleLists& obstacleLists) {
     for (const auto& behaviour : behaviours) {
         behaviour->TargetBug = nullptr;
         // Only a behaviour that follows a bug gets its target back. The Id of a
@@ -62,9 +80,8 @@ void resolveBehaviours(TBehaviourList& behaviours, const TIdTable& table) {
         } else {
             behaviour->TargetIsBug = false;
         }
-        behaviour->Obstacles.clear();
-        for (const std::int32_t id : behaviour->StoredObstacleIds)
-            behaviour->Obstacles.push_back(table.Find<TObstacle>(id, "an obstacle"));
+        behaviour->Obstacles =
+            resolveObstacleList(behaviour->StoredObstacleIds, table, obstacleLists);
         behaviour->StoredObstacleIds = {};
     }
 }
@@ -75,15 +92,16 @@ void noteBehaviourIds(const TBehaviourList& behaviours, TIdTable& table) {
 }
 
 void resolveReferences(TSimulation& simulation, TIdTable& table) {
+    TResolvedObstacleLists obstacleLists;
     for (const auto& trigger : simulation.Triggers) {
-        resolveBehaviours(*trigger->Template.Behaviours, table);
+        resolveBehaviours(*trigger->Template.Behaviours, table, obstacleLists);
         resolveTriggerList(trigger->Template, table);
     }
     for (const auto& group : simulation.Groups) {
-        resolveBehaviours(*group->Template.Behaviours, table);
+        resolveBehaviours(*group->Template.Behaviours, table, obstacleLists);
         resolveTriggerList(group->Template, table);
         for (const auto& member : group->Members) {
-            resolveBehaviours(*member->Behaviours, table);
+            resolveBehaviours(*member->Behaviours, table, obstacleLists);
             resolveTriggerList(*member, table);
         }
     }

@@ -119,7 +119,7 @@ private:
 TObstacleHit FindNearestObstacle(const TSteeringBehaviour& behaviour, const TBug& bug,
                                  const Vector& probeEnd, TObstacleIndex* index) {
     TNearestHit nearest(behaviour, bug, probeEnd);
-    const std::vector<TObstacle*>& obstacles = behaviour.Obstacles;
+    const TObstacleList& obstacles = behaviour.Obstacles;
     if (index != nullptr) {
         // Only the obstacles near the probe can be hit; they are examined in
         // list order, so the tie rule is kept.

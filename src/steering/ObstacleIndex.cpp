@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace kova {
 
@@ -40,15 +39,16 @@ void TObstacleIndex::Invalidate() {
         cell.clear();
 }
 
-void TObstacleIndex::Prepare(const std::vector<TObstacle*>& obstacles) {
-    const bool same =
-        obstacles.size() == obstacles_.size() &&
-        (obstacles.empty() || std::memcmp(obstacles.data(), obstacles_.data(),
-                                          obstacles.size() * sizeof(TObstacle*)) == 0);
-    if (same)
+void TObstacleIndex::Prepare(const TObstacleList& obstacles) {
+    // Copies of one list share their array: most calls end at the first
+    // test. A list equal to the indexed one is kept instead of it, so that
+    // its other copies end there too.
+    if (obstacles.SharesItemsWith(obstacles_))
         return;
+    const bool same = obstacles.Items() == obstacles_.Items();
     obstacles_ = obstacles;
-    rebuild();
+    if (!same)
+        rebuild();
 }
 
 void TObstacleIndex::rebuild() {

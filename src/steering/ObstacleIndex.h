@@ -1,13 +1,12 @@
 #pragma once
 
 #include "foundations/Matrix.h"
+#include "world/ObstacleList.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace kova {
-
-class TObstacle;
 
 // A grid over the obstacles of one obstacle list, used to find the obstacles a
 // probe can hit without testing every obstacle. Callers still run the exact
@@ -21,7 +20,7 @@ class TObstacleIndex {
 public:
     // Makes the grid describe this list, rebuilding it only when the list
     // differs from the one it describes.
-    void Prepare(const std::vector<TObstacle*>& obstacles);
+    void Prepare(const TObstacleList& obstacles);
     // Forgets the list (obstacles may have been destroyed and others created at
     // the same addresses).
     void Invalidate();
@@ -40,7 +39,7 @@ private:
     std::uint32_t columnOf(Extended x) const;
     std::uint32_t rowOf(Extended y) const;
 
-    std::vector<TObstacle*> obstacles_;
+    TObstacleList obstacles_;
     std::vector<TBox> boxes_;
     // Obstacles whose extent is not finite are candidates of every search.
     std::vector<std::uint32_t> everywhere_;

@@ -2,6 +2,7 @@
 
 #include "foundations/Matrix.h"
 #include "foundations/NamedObject.h"
+#include "world/ObstacleList.h"
 
 #include <cstdint>
 #include <string>
@@ -82,7 +83,7 @@ public:
     Extended Angle = 0;
     Extended StoppingRadius = 0;
     TBug* TargetBug = nullptr;
-    std::vector<TObstacle*> Obstacles;
+    TObstacleList Obstacles;
     std::uint16_t Weight = 0;
     std::uint16_t Priority = 0;
     bool AngleOn = false;

@@ -138,6 +138,40 @@ TEST_F(SimulationFile, ReferencesSurviveSaveAndLoad) {
     EXPECT_EQ(a0.Element.Color, 0x00FF00u);
 }
 
+TEST_F(SimulationFile, MembersShareEqualObstacleListsAfterLoadingAndStillLoseRemovedObstacles) {
+    TObstacle* line = sim.CreateObstacle(TObstacle::kLine, 1, 2, 3, 4);
+    TObstacle* circle = sim.CreateObstacle(TObstacle::kCircle, 10, 10, 14, 14);
+    TBugGroup& group = AddGroup();
+    AddBehaviour(*group.Template.Behaviours, bkObstacleAvoidance).Obstacles = {line, circle};
+    for (int i = 0; i < 3; ++i)
+        AddBug(group, 20 + i, 30);
+    sim.ApplyTemplateToMembers(group);
+    TBug& loner = AddBug(group, 40, 40);
+    loner.Behaviours->clear();
+    AddBehaviour(*loner.Behaviours, bkObstacleAvoidance).Obstacles = {circle};
+    const Bytes saved = SaveBytes(sim);
+
+    TSimulation loaded;
+    LoadBytes(loaded, saved);
+    EXPECT_EQ(SaveBytes(loaded), saved);
+    const auto listOf = [](const TBehaviourList& behaviours) -> const TObstacleList& {
+        return behaviours.front()->Obstacles;
+    };
+    const TBugGroup& group2 = *loaded.Groups.front();
+    const TObstacleList& shared = listOf(*group2.Template.Behaviours);
+    ASSERT_EQ(shared.size(), 2u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(listOf(*group2.Members[i]->Behaviours).SharesItemsWith(shared)) << i;
+    EXPECT_FALSE(listOf(*group2.Members[3]->Behaviours).SharesItemsWith(shared));
+
+    TObstacle* loadedLine = loaded.Obstacles[0].get();
+    TObstacle* loadedCircle = loaded.Obstacles[1].get();
+    loaded.RemoveObstacle(*loadedLine);
+    for (const auto& member : group2.Members)
+        EXPECT_EQ(listOf(*member->Behaviours), (std::vector<TObstacle*>{loadedCircle}));
+    EXPECT_EQ(listOf(*group2.Template.Behaviours), (std::vector<TObstacle*>{loadedCircle}));
+}
+
 TEST_F(SimulationFile, SuccessfulLoadAnnouncesTriggersThenGroupsWithMembersThenObstacles) {
     TSimulation source;
     BuildRichSimulation(source);

@@ -103,10 +103,46 @@ TEST(SteeringModel, CopyFromCopiesEveryFieldButTheIdAndOwnsItsPointAndList) {
     EXPECT_EQ(copy.Obstacles[1], &circle);
 
     copy.TargetPoint[0] = 100;
-    copy.Obstacles.erase(copy.Obstacles.begin());
+    copy.Obstacles.EraseFirst(&line);
+    EXPECT_EQ(copy.Obstacles, (std::vector<TObstacle*>{&circle}));
     ExpectVectorEq(source.TargetPoint, 4, -2);
     ASSERT_EQ(source.Obstacles.size(), 2u);
     EXPECT_EQ(source.Obstacles[0], &line);
+}
+
+TEST(SteeringModel, ObstacleListCopiesShareTheirItemsUntilOneIsChanged) {
+    TObstacle line(nullptr, TObstacle::kLine, 0, 0, 1, 1);
+    TObstacle circle(nullptr, TObstacle::kCircle, 2, 2, 4, 4);
+    TObstacle unlisted(nullptr, TObstacle::kCircle, 5, 5, 6, 6);
+    const TObstacleList original{&line, &circle, &line};
+    TObstacleList copy = original;
+    EXPECT_TRUE(copy.SharesItemsWith(original));
+
+    // Removing what is not listed leaves the copy sharing.
+    copy.EraseAll(&unlisted);
+    copy.EraseFirst(&unlisted);
+    EXPECT_TRUE(copy.SharesItemsWith(original));
+
+    copy.EraseFirst(&line);
+    EXPECT_FALSE(copy.SharesItemsWith(original));
+    EXPECT_EQ(copy, (std::vector<TObstacle*>{&circle, &line}));
+    EXPECT_EQ(original, (std::vector<TObstacle*>{&line, &circle, &line}));
+
+    TObstacleList second = original;
+    second.EraseAll(&line);
+    second.push_back(&unlisted);
+    EXPECT_EQ(second, (std::vector<TObstacle*>{&circle, &unlisted}));
+    EXPECT_EQ(original, (std::vector<TObstacle*>{&line, &circle, &line}));
+
+    // Lists with equal items are equal whether or not they share them.
+    const TObstacleList equal{&line, &circle, &line};
+    EXPECT_FALSE(equal.SharesItemsWith(original));
+    EXPECT_EQ(equal, original);
+    TObstacleList emptied = original;
+    emptied.clear();
+    EXPECT_TRUE(emptied.empty());
+    EXPECT_EQ(emptied, TObstacleList{});
+    EXPECT_EQ(original.size(), 3u);
 }
 
 TEST(SteeringModel, RecordRoundTripKeepsEveryFieldAndHoldsReferencesAsIds) {

@@ -205,7 +205,7 @@ private slots:
         QCOMPARE(inUse, QString("Obstacle already in use!"));
         QCOMPARE(listed, (QStringList{"Obstacle_0_Line", "Obstacle_1_Circle"}));
         QCOMPARE(afterDelete, QStringList{"Obstacle_1_Circle"});
-        QCOMPARE(behaviours()[0]->Obstacles, std::vector<TObstacle*>{circle});
+        QCOMPARE(behaviours()[0]->Obstacles.Items(), std::vector<TObstacle*>{circle});
 
         // The page lists the behaviour's obstacles when it is opened again.
         editGroup([&](TEditorView& view) {
