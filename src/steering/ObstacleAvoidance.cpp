@@ -125,7 +125,7 @@ TObstacleHit FindNearestObstacle(const TSteeringBehaviour& behaviour, const TBug
         // list order, so the tie rule is kept.
         thread_local std::vector<std::uint32_t> candidates;
         index->Prepare(obstacles);
-        if (index->Candidates(bug.Position, behaviour.SensorRange, candidates)) {
+        if (index->Candidates(bug.Position, probeEnd, behaviour.SensorRange, candidates)) {
             for (const std::uint32_t i : candidates)
                 nearest.Consider(obstacles[i]);
             return nearest.Result();

@@ -10,8 +10,15 @@ namespace kova {
 
 namespace {
 
-bool finite(Extended value) {
-    return std::isfinite(value);
+// The nearest double at or below (above) the value.
+double roundedDown(Extended value) {
+    const double rounded = static_cast<double>(value);
+    return rounded > value ? std::nextafter(rounded, -HUGE_VAL) : rounded;
+}
+
+double roundedUp(Extended value) {
+    const double rounded = static_cast<double>(value);
+    return rounded < value ? std::nextafter(rounded, HUGE_VAL) : rounded;
 }
 
 // A relative margin that covers the rounding of the intersection arithmetic.
@@ -27,6 +34,10 @@ std::uint32_t axisCount(Extended extent, Extended cellSize) {
     if (!(count == count))
         return 1;
     return static_cast<std::uint32_t>(std::min<Extended>(4096, count));
+}
+
+bool finite(double value) {
+    return std::isfinite(value);
 }
 
 } // namespace
@@ -51,28 +62,37 @@ void TObstacleIndex::Prepare(const TObstacleList& obstacles) {
         rebuild();
 }
 
+TObstacleIndex::TBox TObstacleIndex::enclosingBox(Extended left, Extended top, Extended right,
+                                                  Extended bottom) {
+    return {roundedDown(left), roundedDown(top), roundedUp(right), roundedUp(bottom)};
+}
+
 void TObstacleIndex::rebuild() {
     boxes_.clear();
     everywhere_.clear();
-    Extended left = 0, top = 0, right = 0, bottom = 0;
+    double left = 0, top = 0, right = 0, bottom = 0;
     bool any = false;
     for (std::uint32_t i = 0; i < obstacles_.size(); ++i) {
         const TObstacle* o = obstacles_[i];
-        TBox box{0, 0, 0, 0};
         if (o == nullptr) {
-            boxes_.push_back(box);
+            boxes_.push_back({0, 0, 0, 0});
             continue; // never hit, never a candidate
         }
+        Extended l, t, r, b;
         if (o->Kind == TObstacle::kLine) {
-            box = {std::min(o->P1[0], o->P2[0]), std::min(o->P1[1], o->P2[1]),
-                   std::max(o->P1[0], o->P2[0]), std::max(o->P1[1], o->P2[1])};
+            l = std::min(o->P1[0], o->P2[0]);
+            t = std::min(o->P1[1], o->P2[1]);
+            r = std::max(o->P1[0], o->P2[0]);
+            b = std::max(o->P1[1], o->P2[1]);
         } else {
-            const Extended r = fabsl(o->Radius);
-            box = {o->Centre[0] - r, o->Centre[1] - r, o->Centre[0] + r, o->Centre[1] + r};
+            const Extended radius = fabsl(o->Radius);
+            l = o->Centre[0] - radius;
+            t = o->Centre[1] - radius;
+            r = o->Centre[0] + radius;
+            b = o->Centre[1] + radius;
         }
-        const Extended margin = marginFor(
-            std::max({fabsl(box.left), fabsl(box.top), fabsl(box.right), fabsl(box.bottom)}));
-        box = {box.left - margin, box.top - margin, box.right + margin, box.bottom + margin};
+        const Extended margin = marginFor(std::max({fabsl(l), fabsl(t), fabsl(r), fabsl(b)}));
+        const TBox box = enclosingBox(l - margin, t - margin, r + margin, b + margin);
         boxes_.push_back(box);
         if (o->Kind != TObstacle::kLine && o->Kind != TObstacle::kCircle)
             continue; // other kinds are skipped by the search
@@ -115,21 +135,34 @@ void TObstacleIndex::rebuild() {
     }
 }
 
-std::uint32_t TObstacleIndex::columnOf(Extended x) const {
-    return GridAxisCell(static_cast<double>(x - left_), cellSize_, columns_);
+std::uint32_t TObstacleIndex::columnOf(double x) const {
+    return GridAxisCell(x - left_, cellSize_, columns_);
 }
 
-std::uint32_t TObstacleIndex::rowOf(Extended y) const {
-    return GridAxisCell(static_cast<double>(y - top_), cellSize_, rows_);
+std::uint32_t TObstacleIndex::rowOf(double y) const {
+    return GridAxisCell(y - top_, cellSize_, rows_);
 }
 
-bool TObstacleIndex::Candidates(const Vector& start, Extended range,
+bool TObstacleIndex::Candidates(const Vector& start, const Vector& end, Extended range,
                                 std::vector<std::uint32_t>& out) const {
     out.clear();
-    // Every point a probe can hit lies within `range` of its start.
-    const Extended reach =
-        fabsl(range) + marginFor(fabsl(start[0]) + fabsl(start[1]) + fabsl(range));
-    const TBox query{start[0] - reach, start[1] - reach, start[0] + reach, start[1] + reach};
+    // A point the probe hits lies within `range` of its start, and on each
+    // axis on the side of the start that the end lies on, or level with it:
+    // a line is hit between start and end, a circle where the offset from the
+    // start has the signs of the probe's. With an end level with the start on
+    // an axis (a probe along the other axis, or a bug at rest), the hit is on
+    // the lower side on that axis, and the margin covers the rounding of a
+    // line's hit to either side.
+    const Extended margin = marginFor(fabsl(start[0]) + fabsl(start[1]) + fabsl(range));
+    const Extended reach = fabsl(range) + margin;
+    const auto span = [&](int axis) -> std::pair<Extended, Extended> {
+        if (end[axis] > start[axis])
+            return {start[axis] - margin, start[axis] + reach};
+        return {start[axis] - reach, start[axis] + margin};
+    };
+    const auto [left, right] = span(0);
+    const auto [top, bottom] = span(1);
+    const TBox query = enclosingBox(left, top, right, bottom);
     if (!(finite(query.left) && finite(query.top) && finite(query.right) && finite(query.bottom)))
         return false;
     const std::uint32_t firstColumn = columnOf(query.left);

@@ -24,27 +24,31 @@ public:
     // Forgets the list (obstacles may have been destroyed and others created at
     // the same addresses).
     void Invalidate();
-    // The indices, in ascending list order, of every obstacle that a probe
-    // from `start` of length `range` can hit (and possibly some that it
-    // cannot). Returns false, with `out` empty, when the search would cover
-    // most of the grid and a walk over the whole list is cheaper.
-    bool Candidates(const Vector& start, Extended range, std::vector<std::uint32_t>& out) const;
+    // The indices, in ascending list order, of every obstacle that the probe
+    // from `start` towards `end`, `range` long, can hit (and possibly some
+    // that it cannot). Returns false, with `out` empty, when the search would
+    // cover most of the grid and a walk over the whole list is cheaper.
+    bool Candidates(const Vector& start, const Vector& end, Extended range,
+                    std::vector<std::uint32_t>& out) const;
 
 private:
+    // Bounds in double precision, rounded outwards from the extended ones:
+    // two such boxes overlap whenever the boxes they enclose do.
     struct TBox {
-        Extended left, top, right, bottom;
+        double left, top, right, bottom;
     };
+    static TBox enclosingBox(Extended left, Extended top, Extended right, Extended bottom);
 
     void rebuild();
-    std::uint32_t columnOf(Extended x) const;
-    std::uint32_t rowOf(Extended y) const;
+    std::uint32_t columnOf(double x) const;
+    std::uint32_t rowOf(double y) const;
 
     TObstacleList obstacles_;
     std::vector<TBox> boxes_;
     // Obstacles whose extent is not finite are candidates of every search.
     std::vector<std::uint32_t> everywhere_;
-    Extended left_ = 0;
-    Extended top_ = 0;
+    double left_ = 0;
+    double top_ = 0;
     double cellSize_ = 1;
     std::uint32_t columns_ = 1;
     std::uint32_t rows_ = 1;

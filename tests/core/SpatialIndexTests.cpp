@@ -1,14 +1,20 @@
 // The spatial indexes only narrow the searches of the group behaviours and of
 // obstacle avoidance: stepping with and without them must give the same bits.
 
+#include "SteeringTestSupport.h"
+
 #include "simulation/Simulation.h"
 #include "simulation/Workloads.h"
+#include "steering/ObstacleAvoidance.h"
+#include "steering/ObstacleIndex.h"
 #include "steering/SteeringBehaviour.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 namespace kova {
 namespace {
@@ -208,6 +214,77 @@ TEST(ObstaclesWithAndWithoutIndex, TieBetweenEqualHitsGoesToTheEarlierObstacle) 
         // The vertical line pushes straight back along -x; the slanted one not.
         EXPECT_EQ(a.SteeringForce[1] == 0, !reversed);
     }
+}
+
+TEST(ObstaclesWithAndWithoutIndex, ProbesAlongTheAxesAndBugsAtRestFindTheSameObstacle) {
+    // Circles and lines all around the origin, a few exactly on the axes, and
+    // far ones that make the index worth using. The index only looks on the
+    // side of the bug the probe points to; a probe along an axis, or none at
+    // all (a bug at rest hits a circle's centre below and left of it), must
+    // still find what the walk over the whole list finds.
+    std::vector<std::unique_ptr<TObstacle>> owned;
+    TSteeringBehaviour avoidance(bkObstacleAvoidance);
+    avoidance.SensorRange = 100;
+    const auto add = [&](std::uint8_t kind, Extended x1, Extended y1, Extended x2, Extended y2) {
+        owned.push_back(std::make_unique<TObstacle>(nullptr, kind, x1, y1, x2, y2));
+        avoidance.Obstacles.push_back(owned.back().get());
+    };
+    for (int degrees = 0; degrees < 360; degrees += 15) {
+        const Extended angle = degrees * kPi / 180;
+        for (const Extended distance : {30.0L, 60.0L, 99.0L}) {
+            const Extended x = distance * cosl(angle);
+            const Extended y = distance * sinl(angle);
+            if (degrees % 30 == 0)
+                add(TObstacle::kCircle, x - 4, y - 4, x + 4, y + 4);
+            else
+                add(TObstacle::kLine, x - 3 * sinl(angle), y + 3 * cosl(angle), x + 3 * sinl(angle),
+                    y - 3 * cosl(angle));
+        }
+    }
+    add(TObstacle::kLine, 0, 20, 0, 50);   // on the y axis, along a vertical probe
+    add(TObstacle::kLine, -50, 0, -20, 0); // on the x axis, along a horizontal probe
+    // Lines that end on an axis, hit by a probe along it at their very end.
+    add(TObstacle::kLine, 0, 15, 30, 15);
+    add(TObstacle::kLine, 0, -16, 30, -16);
+    add(TObstacle::kLine, 17, 0, 17, 30);
+    add(TObstacle::kLine, -18, 0, -18, 30);
+    for (int i = 0; i < 400; ++i)
+        add(TObstacle::kCircle, 300 + (i % 20) * 90, 300 + (i / 20) * 90, 310 + (i % 20) * 90,
+            310 + (i / 20) * 90);
+
+    test::SteeringScene scene;
+    TBug& bug = scene.AddBug({0, 0});
+    TObstacleIndex index;
+    const Vector headings[] = {{0, 0},  {1, 0},  {-1, 0},  {0, 1},    {0, -1},  {1, 1},
+                               {-1, 1}, {1, -1}, {-1, -1}, {3, -0.5}, {-0.2, 7}};
+    const Vector positions[] = {{0, 0}, {0.5, -0.25}, {-2, 3}, {30, 0}, {0, -60}};
+    int hits = 0;
+    int hitsAtRest = 0;
+    for (const Vector& position : positions)
+        for (const Vector& heading : headings) {
+            bug.Position = position;
+            bug.Velocity = heading;
+            Vector probe;
+            VecNormalize(bug.Velocity, probe);
+            VecScale(probe, probe, avoidance.SensorRange);
+            Vector probeEnd;
+            VecAdd(bug.Position, probe, probeEnd);
+            const TObstacleHit direct = FindNearestObstacle(avoidance, bug, probeEnd);
+            const TObstacleHit indexed = FindNearestObstacle(avoidance, bug, probeEnd, &index);
+            const auto where = [&] {
+                return testing::Message() << "bug at (" << static_cast<double>(position[0]) << ", "
+                                          << static_cast<double>(position[1]) << ") heading ("
+                                          << static_cast<double>(heading[0]) << ", "
+                                          << static_cast<double>(heading[1]) << ")";
+            };
+            ASSERT_EQ(indexed.Found, direct.Found) << where();
+            EXPECT_EQ(indexed.Nearest, direct.Nearest) << where();
+            EXPECT_TRUE(sameBits(indexed.Point, direct.Point)) << where();
+            hits += direct.Found ? 1 : 0;
+            hitsAtRest += direct.Found && heading == Vector(0, 0) ? 1 : 0;
+        }
+    EXPECT_GT(hits, 40);
+    EXPECT_EQ(hitsAtRest, 5);
 }
 
 } // namespace
