@@ -202,6 +202,7 @@ void TSimulation::StepMembers(TBugGroup& group, TFrameContext frame, BeforeStep&
             grid.PrefetchCellEntries(members[i + 1]->Position);
         TBug& bug = *members[i];
         beforeStep(i, bug);
+        frame.MemberIndex = static_cast<std::uint32_t>(i);
         bug.Step(frame);
         if (grid.Built())
             grid.Update(static_cast<std::uint32_t>(i), bug);

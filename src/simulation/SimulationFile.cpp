@@ -81,7 +81,7 @@ void resolveBehaviours(TBehaviourList& behaviours, const TIdTable& table,
             behaviour->TargetIsBug = false;
         }
         behaviour->Obstacles =
-            resolveObstacleList(behaviour->StoredObstacleIds, table, obstacleLists);
+            resolveObstacleList(behaviour->StoredObstacleIds.Ids(), table, obstacleLists);
         behaviour->StoredObstacleIds = {};
     }
 }

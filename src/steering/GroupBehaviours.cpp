@@ -89,9 +89,11 @@ public:
 
     // The same verdict for a member of the neighbour grid, which keeps its
     // position rounded to double too: most members are decided in double
-    // precision, the few near a limit by the exact tests.
-    bool Accepts(const TGridEntry& entry, const TNeighbourGrid& grid) const {
-        if (entry.Member == &bug_)
+    // precision, the few near a limit by the exact tests. The bug is the
+    // member at `bugIndex`.
+    bool Accepts(const TGridEntry& entry, const TNeighbourGrid& grid,
+                 std::uint32_t bugIndex) const {
+        if (entry.Index == bugIndex)
             return !rangeOn_;
         if (!rangeOn_ && !angleOn_)
             return true;
@@ -189,19 +191,20 @@ struct TNeighbour {
 // The neighbours in member order. With the range test on and a neighbour grid
 // at hand only the members the grid reports near the bug are examined; the
 // others are out of range anyway.
-void collectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug, TNeighbourGrid* grid,
-                       Extended arenaWidth, Extended arenaHeight, std::vector<TNeighbour>& out) {
+void collectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug,
+                       const TFrameContext& frame, std::vector<TNeighbour>& out) {
     out.clear();
     if (bug.Group == nullptr)
         return;
     const auto& members = bug.Group->Members;
     const TNeighbourFilter filter(behaviour, bug);
+    TNeighbourGrid* grid = frame.Neighbours;
     if (grid != nullptr && behaviour.SensorRangeOn) {
         if (!grid->Built())
-            grid->Build(members, arenaWidth, arenaHeight, behaviour.SensorRange);
+            grid->Build(members, frame.ArenaWidth, frame.ArenaHeight, behaviour.SensorRange);
         const bool searched =
             grid->ForEachCandidate(bug.Position, behaviour.SensorRange, [&](const TGridEntry& e) {
-                if (filter.Accepts(e, *grid)) {
+                if (filter.Accepts(e, *grid, frame.MemberIndex)) {
                     grid->PrefetchState(e.Index);
                     const TMemberState& state = grid->State(e.Index);
                     out.push_back({e.Index, &state.Position, &state.Velocity});
@@ -315,8 +318,7 @@ Vector GroupForce(const TSteeringBehaviour& behaviour, const TBug& bug, const TF
     const TSelectionKey key{combination, behaviour.SensorRangeOn, behaviour.AngleOn,
                             behaviour.SensorRange, behaviour.Angle};
     if (combination == 0 || !(key == selected)) {
-        collectNeighbours(behaviour, bug, frame.Neighbours, frame.ArenaWidth, frame.ArenaHeight,
-                          neighbours);
+        collectNeighbours(behaviour, bug, frame, neighbours);
         selected = key;
     }
     if (neighbours.empty())

@@ -2,6 +2,7 @@
 
 #include "foundations/Matrix.h"
 #include "foundations/NamedObject.h"
+#include "foundations/StoredIds.h"
 #include "world/ObstacleList.h"
 
 #include <cstdint>
@@ -92,7 +93,7 @@ public:
     // keeps the Id of a bug the behaviour no longer follows, which the record
     // carries on.
     std::int32_t StoredTargetId = 0;
-    std::vector<std::int32_t> StoredObstacleIds;
+    TStoredIds StoredObstacleIds;
 };
 
 // The force this behaviour asks of this bug in this frame; zero when it has

@@ -2,6 +2,7 @@
 
 #include "foundations/Matrix.h"
 #include "foundations/NamedObject.h"
+#include "foundations/StoredIds.h"
 #include "foundations/VariantExtended.h"
 #include "world/Graphics.h"
 #include "world/Shape.h"
@@ -36,6 +37,8 @@ struct TFrameContext {
     // that steps the bug's group provides them; without them every search
     // walks the whole member or obstacle list.
     TNeighbourGrid* Neighbours = nullptr;
+    // With Neighbours: the stepping bug's place in its group's member list.
+    std::uint32_t MemberIndex = 0;
     TObstacleIndex* Obstacles = nullptr;
 };
 
@@ -58,11 +61,13 @@ public:
     // behaviours read are appended to the current list.
     void LoadFromStream(TStream& stream);
 
+    // The method first: it fills the room after the Id, and every bug is
+    // laid out after these fields.
+    std::uint8_t CombinationMethod = 0;
     TBehaviourListPtr Behaviours;
     std::vector<TTrigger*> Triggers;
-    std::uint8_t CombinationMethod = 0;
     // Trigger Ids read from a file and not yet resolved into Triggers.
-    std::vector<std::int32_t> StoredTriggerIds;
+    TStoredIds StoredTriggerIds;
 };
 
 // A bug template: every bug property as a randomised value. Its name is the

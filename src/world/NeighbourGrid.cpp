@@ -29,7 +29,7 @@ std::uint32_t axisCount(Extended extent, Extended cellSize, Extended maxCells) {
 
 TGridEntry entryOf(std::uint32_t index, const TBug& member) {
     return {static_cast<double>(member.Position[0]), static_cast<double>(member.Position[1]),
-            &member, index};
+            index};
 }
 
 } // namespace

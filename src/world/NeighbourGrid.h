@@ -18,13 +18,12 @@ struct TMemberState {
 };
 
 // One member in a cell of the grid: its position rounded to double for a quick
-// first test, the member itself and its place in the group's member list. A
-// search reads the small entries of a few cells one after the other, and only
-// the members that pass the quick test send it to their exact state.
+// first test and its place in the group's member list. A search reads the
+// small entries of a few cells one after the other, and only the members that
+// pass the quick test send it to their exact state.
 struct TGridEntry {
     double X = 0;
     double Y = 0;
-    const TBug* Member = nullptr;
     std::uint32_t Index = 0;
 };
 
