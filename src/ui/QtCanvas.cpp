@@ -117,22 +117,54 @@ void TQtCanvas::Ellipse(const TRect& bounds) {
     if (p == nullptr)
         return;
     const QRect outline = outlineOf(bounds);
-    if (const QImage* sprite = ellipseSprite(outline))
-        p->drawImage(outline.topLeft() - QPoint(kSpriteMargin, kSpriteMargin), *sprite);
-    else
+    const QPoint spriteAt = outline.topLeft() - QPoint(kSpriteMargin, kSpriteMargin);
+    if (const TSprite* sprite = ellipseSprite(outline)) {
+        if (!copySprite(*sprite, spriteAt))
+            p->drawImage(spriteAt, sprite->Image);
+    } else {
         p->drawEllipse(outline);
+    }
+}
+
+// Opaque pixels are stored alike in the 32-bit formats, so the runs can be
+// copied straight into the image's rows; the painter draws nothing in
+// between, and it writes to the same rows.
+bool TQtCanvas::copySprite(const TSprite& sprite, QPoint at) {
+    const QImage::Format format = image_.format();
+    if (!sprite.Copyable)
+        return false;
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied)
+        return false;
+    const int width = image_.width();
+    const int height = image_.height();
+    uchar* bits = image_.bits();
+    const qsizetype stride = image_.bytesPerLine();
+    for (const TSpriteRun& run : sprite.Runs) {
+        const int y = at.y() + run.Row;
+        if (y < 0 || y >= height)
+            continue;
+        const int first = std::max(at.x() + run.First, 0);
+        const int end = std::min(at.x() + run.End, width);
+        if (first >= end)
+            continue;
+        const auto* from = reinterpret_cast<const QRgb*>(sprite.Image.constScanLine(run.Row));
+        auto* to = reinterpret_cast<QRgb*>(bits + y * stride);
+        std::copy(from + (first - at.x()), from + (end - at.x()), to + first);
+    }
+    return true;
 }
 
 // Without antialiasing the raster engine covers whole pixels, so an ellipse
 // drawn at the origin and copied to a whole-pixel position gives the pixels of
 // the same ellipse drawn there. Only the painter's usual state qualifies:
 // black one-pixel pen, opaque or no brush, plain drawing.
-const QImage* TQtCanvas::ellipseSprite(const QRect& outline) {
+const TQtCanvas::TSprite* TQtCanvas::ellipseSprite(const QRect& outline) {
     if (outline.width() > kLargestSprite || outline.height() > kLargestSprite)
         return nullptr;
     if (painter_->pen() != outlinePen() || painter_->testRenderHint(QPainter::Antialiasing) ||
         painter_->compositionMode() != QPainter::CompositionMode_SourceOver ||
-        painter_->hasClipping() || !painter_->transform().isIdentity())
+        painter_->hasClipping() || !painter_->transform().isIdentity() || painter_->opacity() != 1)
         return nullptr;
     const TSpriteKey key{outline.width(), outline.height(), brushClear_, brushColor_.rgba()};
     if (auto found = sprites_.find(key); found != sprites_.end())
@@ -147,7 +179,29 @@ const QImage* TQtCanvas::ellipseSprite(const QRect& outline) {
     draw.setBrush(painter_->brush());
     draw.drawEllipse(QRect(kSpriteMargin, kSpriteMargin, outline.width(), outline.height()));
     draw.end();
-    return &sprites_.emplace(key, std::move(sprite)).first->second;
+    return &sprites_.emplace(key, spriteOf(std::move(sprite))).first->second;
+}
+
+TQtCanvas::TSprite TQtCanvas::spriteOf(QImage image) {
+    TSprite sprite{std::move(image), true, {}};
+    const QImage& picture = sprite.Image;
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        for (int x = 0; x < picture.width();) {
+            const int alpha = qAlpha(row[x]);
+            if (alpha != 255) {
+                if (alpha != 0)
+                    return {std::move(sprite.Image), false, {}};
+                ++x;
+                continue;
+            }
+            const int first = x;
+            while (x < picture.width() && qAlpha(row[x]) == 255)
+                ++x;
+            sprite.Runs.push_back({y, first, x});
+        }
+    }
+    return sprite;
 }
 
 void TQtCanvas::Rectangle(const TRect& bounds) {

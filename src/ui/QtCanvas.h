@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <tuple>
+#include <vector>
 
 class QPainter;
 
@@ -54,7 +55,9 @@ public:
 private:
     QPainter* painter();
     void applyBrush();
-    const QImage* ellipseSprite(const QRect& outline);
+    struct TSprite;
+    const TSprite* ellipseSprite(const QRect& outline);
+    bool copySprite(const TSprite& sprite, QPoint at);
 
     QImage& image_;
     std::function<void()> changed_;
@@ -64,9 +67,24 @@ private:
     QPoint penPosition_;
     // Small ellipses, as the painter draws them with the current brush, by
     // size and brush: a bug is drawn by copying its picture, which costs far
-    // less than drawing the ellipse again.
+    // less than drawing the ellipse again. Without antialiasing every pixel
+    // of a picture is opaque or transparent, so the picture is copied as its
+    // rows' runs of opaque pixels.
+    struct TSpriteRun {
+        int Row;
+        int First;
+        int End;
+    };
+    struct TSprite {
+        QImage Image;
+        // False when a pixel is only partly covered: the picture is then
+        // blended.
+        bool Copyable = true;
+        std::vector<TSpriteRun> Runs;
+    };
+    static TSprite spriteOf(QImage image);
     using TSpriteKey = std::tuple<int, int, bool, QRgb>;
-    std::map<TSpriteKey, QImage> sprites_;
+    std::map<TSpriteKey, TSprite> sprites_;
 };
 
 // An off-screen picture of settable size with its canvas: the double buffer,
