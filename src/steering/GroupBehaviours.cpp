@@ -58,6 +58,11 @@ constexpr double kSmallestQuickValue = 1e-100;
 constexpr double kLargestQuickValue = 1e100;
 constexpr double kLargestQuickLength = 1e150;
 
+// At least 1 / (1 - 1e-12) and at most 1 / (1 + 1e-12), with room for their
+// rounding to double.
+constexpr double kBeyondScale = 1 + 2e-12;
+constexpr double kWithinScale = 1 - 2e-12;
+
 enum class TQuickVerdict { Reject, Accept, Unsure };
 
 // Decides, member by member, whether the bug perceives it. Whether a member is
@@ -133,8 +138,8 @@ private:
     TQuickVerdict quickVerdict(double x, double y) const {
         const double dx = x_ - x;
         const double dy = y_ - y;
-        const double length = std::sqrt(dx * dx + dy * dy);
-        if (!(length < kLargestQuickLength))
+        const double squared = dx * dx + dy * dy;
+        if (!(squared < kLargestQuickLength * kLargestQuickLength))
             return TQuickVerdict::Unsure;
         // How far (dx, dy) can be from the exact offset, with room to spare:
         // each coordinate and difference is off by at most 2^-53 of itself.
@@ -143,12 +148,20 @@ private:
         if (rangeOn_) {
             if (!rangeIsQuick_)
                 return TQuickVerdict::Unsure;
-            const double margin = slack + (length + quickRange_) * 1e-12;
-            if (length > quickRange_ + margin)
+            // The length is beyond the range when
+            //   length > range + slack + (length + range) 1e-12,
+            // and within it when
+            //   length < range - slack - (length + range) 1e-12;
+            // solved for the length, and compared squared, so that only the
+            // members in range need a square root.
+            const double beyond = (quickRange_ * (1 + 1e-12) + slack) * kBeyondScale;
+            if (squared > beyond * beyond)
                 return TQuickVerdict::Reject;
-            if (!(length < quickRange_ - margin))
+            const double within = (quickRange_ * (1 - 1e-12) - slack) * kWithinScale;
+            if (!(within > 0 && squared < within * within))
                 return TQuickVerdict::Unsure;
         }
+        const double length = std::sqrt(squared);
         if (angleOn_) {
             if (!angleIsQuick_ || !(length > 4 * slack + kSmallestQuickValue))
                 return TQuickVerdict::Unsure;

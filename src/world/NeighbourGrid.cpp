@@ -16,6 +16,7 @@ constexpr Extended kCellsPerMember = 4;
 constexpr Extended kMinimumCells = 64;
 
 constexpr std::ptrdiff_t kCacheLine = 64;
+constexpr std::size_t kBuildLookahead = 8;
 
 // Cells along one axis: at least one, and never more than the whole grid may
 // have, so that an arena far longer than it is wide (a file can hold any size)
@@ -56,6 +57,13 @@ void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Ex
     slotOfMember_.resize(members.size());
     states_.resize(members.size());
     for (std::uint32_t i = 0; i < members.size(); ++i) {
+        // Members lie scattered in memory; ask for a later one's motion while
+        // this one is filed.
+        if (i + kBuildLookahead < members.size()) {
+            const TBug& later = *members[i + kBuildLookahead];
+            __builtin_prefetch(&later.Position);
+            __builtin_prefetch(&later.Velocity);
+        }
         states_[i] = {members[i]->Position, members[i]->Velocity};
         insert(entryOf(i, *members[i]));
     }
