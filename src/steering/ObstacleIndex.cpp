@@ -119,8 +119,7 @@ void TObstacleIndex::rebuild() {
     cells_.resize(static_cast<std::size_t>(columns_) * rows_);
     for (auto& cell : cells_)
         cell.clear();
-    seenInSearch_.assign(obstacles_.size(), 0);
-    search_ = 0;
+    firstCellOf_.assign(obstacles_.size(), TCell{0, 0});
 
     for (std::uint32_t i = 0; i < obstacles_.size(); ++i) {
         const TObstacle* o = obstacles_[i];
@@ -129,6 +128,7 @@ void TObstacleIndex::rebuild() {
         if (std::find(everywhere_.begin(), everywhere_.end(), i) != everywhere_.end())
             continue;
         const TBox& box = boxes_[i];
+        firstCellOf_[i] = {columnOf(box.left), rowOf(box.top)};
         for (std::uint32_t row = rowOf(box.top); row <= rowOf(box.bottom); ++row)
             for (std::uint32_t column = columnOf(box.left); column <= columnOf(box.right); ++column)
                 cells_[row * columns_ + column].push_back(i);
@@ -174,16 +174,13 @@ bool TObstacleIndex::Candidates(const Vector& start, const Vector& end, Extended
     if (searched * 2 > cells_.size())
         return false;
 
-    if (++search_ == 0) {
-        std::fill(seenInSearch_.begin(), seenInSearch_.end(), 0);
-        search_ = 1;
-    }
     for (std::uint32_t row = firstRow; row <= lastRow; ++row)
         for (std::uint32_t column = firstColumn; column <= lastColumn; ++column)
             for (const std::uint32_t i : cells_[row * columns_ + column]) {
-                if (seenInSearch_[i] == search_)
+                const TCell first = firstCellOf_[i];
+                if (column != std::max(first.Column, firstColumn) ||
+                    row != std::max(first.Row, firstRow))
                     continue;
-                seenInSearch_[i] = search_;
                 const TBox& box = boxes_[i];
                 if (box.right >= query.left && box.left <= query.right && box.bottom >= query.top &&
                     box.top <= query.bottom)

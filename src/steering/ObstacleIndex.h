@@ -53,10 +53,13 @@ private:
     std::uint32_t columns_ = 1;
     std::uint32_t rows_ = 1;
     std::vector<std::vector<std::uint32_t>> cells_;
-    // Marks obstacles already collected in the current search, so that an
-    // obstacle spanning several cells is reported once.
-    mutable std::vector<std::uint32_t> seenInSearch_;
-    mutable std::uint32_t search_ = 0;
+    // The top left cell of each obstacle's cells. An obstacle spanning
+    // several cells is reported only from the first of them a search covers.
+    struct TCell {
+        std::uint32_t Column;
+        std::uint32_t Row;
+    };
+    std::vector<TCell> firstCellOf_;
 };
 
 } // namespace kova
