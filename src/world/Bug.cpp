@@ -287,10 +287,10 @@ void prefetchLines(const void* begin, const void* end) {
         prefetch(line);
 }
 
-// The part of a bug that its step reads: from its behaviour list to the
+// The part of a bug that its step reads: from its combination method to the
 // acceleration, before the start values.
 void prefetchStepFields(const TBug& bug) {
-    prefetchLines(&bug.Behaviours, &bug.StartOrientation);
+    prefetchLines(&bug.CombinationMethod, &bug.StartOrientation);
 }
 
 } // namespace
