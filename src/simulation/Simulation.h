@@ -196,10 +196,7 @@ void TSimulation::StepMembers(TBugGroup& group, TFrameContext frame, BeforeStep&
     const auto& members = group.Members;
     for (std::size_t i = 0; i < members.size(); ++i) {
         PrefetchStepData(members, i + 1);
-        if (i + 2 < members.size())
-            grid.PrefetchCellLists(members[i + 2]->Position);
-        if (i + 1 < members.size())
-            grid.PrefetchCellEntries(members[i + 1]->Position);
+        grid.PrefetchAhead(members, i + 1);
         TBug& bug = *members[i];
         beforeStep(i, bug);
         frame.MemberIndex = static_cast<std::uint32_t>(i);

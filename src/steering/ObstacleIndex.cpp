@@ -36,11 +36,12 @@ std::uint32_t axisCount(Extended extent, Extended cellSize) {
     return static_cast<std::uint32_t>(std::min<Extended>(4096, count));
 }
 
-bool finite(double value) {
-    return std::isfinite(value);
-}
-
 } // namespace
+
+bool TObstacleIndex::finite(const TBox& box) {
+    return std::isfinite(box.left) && std::isfinite(box.top) && std::isfinite(box.right) &&
+           std::isfinite(box.bottom);
+}
 
 void TObstacleIndex::Invalidate() {
     obstacles_.clear();
@@ -70,6 +71,8 @@ TObstacleIndex::TBox TObstacleIndex::enclosingBox(Extended left, Extended top, E
 void TObstacleIndex::rebuild() {
     boxes_.clear();
     everywhere_.clear();
+    // The obstacles the grid holds: lines and circles of finite extent.
+    std::vector<std::uint32_t> gridded;
     double left = 0, top = 0, right = 0, bottom = 0;
     bool any = false;
     for (std::uint32_t i = 0; i < obstacles_.size(); ++i) {
@@ -96,10 +99,11 @@ void TObstacleIndex::rebuild() {
         boxes_.push_back(box);
         if (o->Kind != TObstacle::kLine && o->Kind != TObstacle::kCircle)
             continue; // other kinds are skipped by the search
-        if (!(finite(box.left) && finite(box.top) && finite(box.right) && finite(box.bottom))) {
+        if (!finite(box)) {
             everywhere_.push_back(i);
             continue;
         }
+        gridded.push_back(i);
         left = any ? std::min(left, box.left) : box.left;
         top = any ? std::min(top, box.top) : box.top;
         right = any ? std::max(right, box.right) : box.right;
@@ -121,16 +125,13 @@ void TObstacleIndex::rebuild() {
         cell.clear();
     firstCellOf_.assign(obstacles_.size(), TCell{0, 0});
 
-    for (std::uint32_t i = 0; i < obstacles_.size(); ++i) {
-        const TObstacle* o = obstacles_[i];
-        if (o == nullptr || (o->Kind != TObstacle::kLine && o->Kind != TObstacle::kCircle))
-            continue;
-        if (std::find(everywhere_.begin(), everywhere_.end(), i) != everywhere_.end())
-            continue;
+    for (const std::uint32_t i : gridded) {
         const TBox& box = boxes_[i];
-        firstCellOf_[i] = {columnOf(box.left), rowOf(box.top)};
-        for (std::uint32_t row = rowOf(box.top); row <= rowOf(box.bottom); ++row)
-            for (std::uint32_t column = columnOf(box.left); column <= columnOf(box.right); ++column)
+        const TCell first{columnOf(box.left), rowOf(box.top)};
+        const TCell last{columnOf(box.right), rowOf(box.bottom)};
+        firstCellOf_[i] = first;
+        for (std::uint32_t row = first.Row; row <= last.Row; ++row)
+            for (std::uint32_t column = first.Column; column <= last.Column; ++column)
                 cells_[row * columns_ + column].push_back(i);
     }
 }
@@ -163,7 +164,7 @@ bool TObstacleIndex::Candidates(const Vector& start, const Vector& end, Extended
     const auto [left, right] = span(0);
     const auto [top, bottom] = span(1);
     const TBox query = enclosingBox(left, top, right, bottom);
-    if (!(finite(query.left) && finite(query.top) && finite(query.right) && finite(query.bottom)))
+    if (!finite(query))
         return false;
     const std::uint32_t firstColumn = columnOf(query.left);
     const std::uint32_t lastColumn = columnOf(query.right);

@@ -38,6 +38,7 @@ private:
         double left, top, right, bottom;
     };
     static TBox enclosingBox(Extended left, Extended top, Extended right, Extended bottom);
+    static bool finite(const TBox& box);
 
     void rebuild();
     std::uint32_t columnOf(double x) const;

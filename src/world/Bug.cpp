@@ -1,5 +1,6 @@
 #include "world/Bug.h"
 
+#include "foundations/Prefetch.h"
 #include "foundations/Streams.h"
 #include "steering/SteeringBehaviour.h"
 #include "world/BugGroup.h"
@@ -274,41 +275,23 @@ void TBug::LoadFromStream(TStream& stream) {
     RefreshElement();
 }
 
-namespace {
-
-constexpr std::size_t kCacheLine = 64;
-
-void prefetch(const void* address) {
-    __builtin_prefetch(address);
-}
-
-void prefetchLines(const void* begin, const void* end) {
-    for (const auto* line = static_cast<const char*>(begin); line < end; line += kCacheLine)
-        prefetch(line);
-}
-
-// The part of a bug that its step reads: from its combination method to the
-// acceleration, before the start values.
-void prefetchStepFields(const TBug& bug) {
-    prefetchLines(&bug.CombinationMethod, &bug.StartOrientation);
-}
-
-} // namespace
-
 void PrefetchStepData(const std::vector<std::unique_ptr<TBug>>& members, std::size_t next) {
-    // Member next + 3: the bug itself.
-    if (next + 3 < members.size())
-        prefetchStepFields(*members[next + 3]);
+    // Member next + 3: the part of the bug its step reads, from its
+    // combination method to the acceleration, before the start values.
+    if (next + 3 < members.size()) {
+        const TBug& bug = *members[next + 3];
+        PrefetchRange(&bug.CombinationMethod, &bug.StartOrientation);
+    }
     // Member next + 2: its behaviour list.
     if (next + 2 < members.size())
-        prefetch(members[next + 2]->Behaviours.get());
+        PrefetchLine(members[next + 2]->Behaviours.get());
     // Member next + 1: the list's array of behaviours.
     if (next + 1 < members.size() && members[next + 1]->Behaviours)
-        prefetch(members[next + 1]->Behaviours->data());
+        PrefetchLine(members[next + 1]->Behaviours->data());
     // Member next: the behaviours.
     if (next < members.size() && members[next]->Behaviours)
         for (const auto& behaviour : *members[next]->Behaviours)
-            prefetchLines(behaviour.get(), behaviour.get() + 1);
+            PrefetchRange(behaviour.get(), behaviour.get() + 1);
 }
 
 } // namespace kova

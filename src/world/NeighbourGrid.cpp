@@ -14,8 +14,6 @@ namespace {
 // arena, cells grow instead.
 constexpr Extended kCellsPerMember = 4;
 constexpr Extended kMinimumCells = 64;
-
-constexpr std::ptrdiff_t kCacheLine = 64;
 constexpr std::size_t kBuildLookahead = 8;
 
 // Cells along one axis: at least one, and never more than the whole grid may
@@ -61,8 +59,8 @@ void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Ex
         // this one is filed.
         if (i + kBuildLookahead < members.size()) {
             const TBug& later = *members[i + kBuildLookahead];
-            __builtin_prefetch(&later.Position);
-            __builtin_prefetch(&later.Velocity);
+            PrefetchLine(&later.Position);
+            PrefetchLine(&later.Velocity);
         }
         states_[i] = {members[i]->Position, members[i]->Velocity};
         insert(entryOf(i, *members[i]));
@@ -118,27 +116,26 @@ TNeighbourGrid::TCellBlock TNeighbourGrid::cellsAround(const Vector& point) cons
 
 // The prefetches are written out in loops of their own: the compiler drops a
 // prefetch made through a callback, taking the callback for one without effect.
-void TNeighbourGrid::PrefetchCellLists(const Vector& point) const {
+void TNeighbourGrid::PrefetchAhead(const std::vector<std::unique_ptr<TBug>>& members,
+                                   std::size_t next) const {
     if (!built_)
         return;
-    const TCellBlock block = cellsAround(point);
-    for (std::uint32_t row = block.FirstRow; row <= block.LastRow; ++row)
-        for (std::uint32_t column = block.FirstColumn; column <= block.LastColumn; ++column)
-            __builtin_prefetch(&cells_[row * columns_ + column]);
-}
-
-void TNeighbourGrid::PrefetchCellEntries(const Vector& point) const {
-    if (!built_)
-        return;
-    const TCellBlock block = cellsAround(point);
-    for (std::uint32_t row = block.FirstRow; row <= block.LastRow; ++row)
-        for (std::uint32_t column = block.FirstColumn; column <= block.LastColumn; ++column) {
-            const std::vector<TGridEntry>& list = cells_[row * columns_ + column];
-            const auto* first = reinterpret_cast<const char*>(list.data());
-            const auto* end = reinterpret_cast<const char*>(list.data() + list.size());
-            for (const char* line = first; line < end; line += kCacheLine)
-                __builtin_prefetch(line);
-        }
+    // Member next + 1: the lists of the cells round it.
+    if (next + 1 < members.size()) {
+        const TCellBlock block = cellsAround(members[next + 1]->Position);
+        for (std::uint32_t row = block.FirstRow; row <= block.LastRow; ++row)
+            for (std::uint32_t column = block.FirstColumn; column <= block.LastColumn; ++column)
+                PrefetchLine(&cells_[row * columns_ + column]);
+    }
+    // Member next: the entries of those cells, whose lists have arrived.
+    if (next < members.size()) {
+        const TCellBlock block = cellsAround(members[next]->Position);
+        for (std::uint32_t row = block.FirstRow; row <= block.LastRow; ++row)
+            for (std::uint32_t column = block.FirstColumn; column <= block.LastColumn; ++column) {
+                const std::vector<TGridEntry>& list = cells_[row * columns_ + column];
+                PrefetchRange(list.data(), list.data() + list.size());
+            }
+    }
 }
 
 } // namespace kova

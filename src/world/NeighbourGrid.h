@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundations/Matrix.h"
+#include "foundations/Prefetch.h"
 
 #include <cstdint>
 #include <memory>
@@ -50,13 +51,13 @@ public:
     template <typename Visit>
     bool ForEachCandidate(const Vector& point, Extended range, Visit&& visit) const;
 
-    // Asks the processor for the cells around `point` ahead of a search
-    // there: the cell lists first, their entries on a second call, made once
-    // the lists have arrived. A hint only; it changes nothing.
-    void PrefetchCellLists(const Vector& point) const;
-    void PrefetchCellEntries(const Vector& point) const;
+    // The member loop calls this before stepping member `next`, as it calls
+    // PrefetchStepData: it asks the processor for the cells round the next
+    // members' positions, their lists a member before their entries. A hint
+    // only; it changes nothing.
+    void PrefetchAhead(const std::vector<std::unique_ptr<TBug>>& members, std::size_t next) const;
     // A member's state, for a neighbour about to be read.
-    void PrefetchState(std::uint32_t index) const { __builtin_prefetch(&states_[index]); }
+    void PrefetchState(std::uint32_t index) const { PrefetchLine(&states_[index]); }
 
     // Forgets the members' positions; the first search of a member loop builds
     // the grid, and the loop then keeps it up to date as members move.
