@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <span>
 
 namespace kova {
 
@@ -52,18 +54,39 @@ bool inBlindSector(const TBug& bug, Extended speed, Extended cosLimit, const TOf
 // could then come out below a component; no shortcut is taken there.
 constexpr Extended kSmallestExactRange = 1e-1000L;
 
-// The quick test in double precision decides only where its rounding cannot
-// matter; these bound the magnitudes it works with.
+// The quick tests in double precision decide only where their rounding cannot
+// matter; these bound the magnitudes they work with.
 constexpr double kSmallestQuickValue = 1e-100;
 constexpr double kLargestQuickValue = 1e100;
-constexpr double kLargestQuickLength = 1e150;
 
 // At least 1 / (1 - 1e-12) and at most 1 / (1 + 1e-12), with room for their
 // rounding to double.
 constexpr double kBeyondScale = 1 + 2e-12;
 constexpr double kWithinScale = 1 - 2e-12;
 
-enum class TQuickVerdict { Reject, Accept, Unsure };
+// Member indices gathered without branches: every index is written at the
+// tail, and only the ones kept move the tail on. The storage only grows, so a
+// warm buffer never allocates.
+class TIndexBuffer {
+public:
+    void Clear() { count_ = 0; }
+    // The tail, with room for `extra` indices behind it.
+    std::uint32_t* Reserve(std::size_t extra) {
+        if (items_.size() < count_ + extra)
+            items_.resize(count_ + extra);
+        return items_.data() + count_;
+    }
+    // The indices up to `tail` are kept.
+    void Commit(const std::uint32_t* tail) {
+        count_ = static_cast<std::size_t>(tail - items_.data());
+    }
+    std::uint32_t* begin() { return items_.data(); }
+    std::uint32_t* end() { return items_.data() + count_; }
+
+private:
+    std::vector<std::uint32_t> items_;
+    std::size_t count_ = 0;
+};
 
 // Decides, member by member, whether the bug perceives it. Whether a member is
 // a neighbour depends on that member alone, so one filtering pass over the
@@ -74,14 +97,9 @@ public:
     TNeighbourFilter(const TSteeringBehaviour& behaviour, const TBug& bug)
         : bug_(bug), rangeOn_(behaviour.SensorRangeOn), angleOn_(behaviour.AngleOn),
           range_(behaviour.SensorRange), speed_(angleOn_ ? VecLength(bug.Velocity) : 0),
-          cosLimit_(angleOn_ ? halfSectorCosine(behaviour.Angle) : 0),
-          x_(static_cast<double>(bug.Position[0])), y_(static_cast<double>(bug.Position[1])),
-          vx_(static_cast<double>(bug.Velocity[0])), vy_(static_cast<double>(bug.Velocity[1])),
-          quickRange_(static_cast<double>(range_)), quickSpeed_(static_cast<double>(speed_)),
-          quickCosLimit_(static_cast<double>(cosLimit_)),
-          rangeIsQuick_(range_ >= kSmallestQuickValue && range_ <= kLargestQuickValue),
-          angleIsQuick_(speed_ >= kSmallestQuickValue && speed_ <= kLargestQuickValue &&
-                        fabsl(cosLimit_) <= 1) {}
+          cosLimit_(angleOn_ ? halfSectorCosine(behaviour.Angle) : 0) {
+        prepareQuickTests();
+    }
 
     // The exact tests, as SelectNeighbours applies them.
     bool Accepts(const TBug& member, const Vector& position) const {
@@ -89,32 +107,53 @@ public:
             return !rangeOn_;
         if (!rangeOn_ && !angleOn_)
             return true;
-        return passesExactTests(position);
+        return PassesExactTests(position);
     }
 
-    // The same verdict for a member of the neighbour grid, which keeps its
-    // position rounded to double too: most members are decided in double
-    // precision, the few near a limit by the exact tests. The bug is the
-    // member at `bugIndex`.
-    bool Accepts(const TGridEntry& entry, const TNeighbourGrid& grid,
-                 std::uint32_t bugIndex) const {
-        if (entry.Index == bugIndex)
-            return !rangeOn_;
-        if (!rangeOn_ && !angleOn_)
-            return true;
-        switch (quickVerdict(entry.X, entry.Y)) {
-        case TQuickVerdict::Reject:
-            return false;
-        case TQuickVerdict::Accept:
-            return true;
-        case TQuickVerdict::Unsure:
-            break;
+    // The same verdicts for the members of one cell of the neighbour grid,
+    // with the range test on. The grid keeps positions rounded to double too:
+    // members the quick tests accept are added to `accepted`, those too near
+    // a limit for them to `unsure`, to be given the exact tests; the others
+    // are dropped. The bug is the member at `bugIndex`.
+    //
+    // Whether a member passes is as good as random, and most do not, so the
+    // verdicts are reached without branches.
+    void Judge(std::span<const TGridEntry> cell, std::uint32_t bugIndex, TIndexBuffer& accepted,
+               TIndexBuffer& unsure) const {
+        std::uint32_t* acceptedTail = accepted.Reserve(cell.size());
+        std::uint32_t* unsureTail = unsure.Reserve(cell.size());
+        for (const TGridEntry& entry : cell) {
+            const double dx = x_ - entry.X;
+            const double dy = y_ - entry.Y;
+            const double squared = dx * dx + dy * dy;
+            // NaN is neither beyond nor within, and so left to the exact tests.
+            // The verdicts are combined with & and |, which do not branch.
+            const bool beyond = squared > beyondSquared_;
+            const bool within = squared < withinSquared_;
+            bool angleRejects = false;
+            bool angleAccepts = true;
+            if (angleOn_) {
+                // The cosine of the angle at the member is dot / (speed length);
+                // both limits are multiplied out by speed × length (> 0).
+                const double length = std::sqrt(squared);
+                const double dot = vx_ * dx + vy_ * dy;
+                const bool judged = angleIsQuick_ & (length > shortestAngleLength_);
+                angleRejects = judged & (dot > rejectCosSpeed_ * length + slackSpeed_);
+                angleAccepts = judged & (dot < acceptCosSpeed_ * length - slackSpeed_);
+            }
+            const bool other = entry.Index != bugIndex;
+            const bool accept = other & within & angleAccepts;
+            const bool reject = !other | beyond | angleRejects;
+            *acceptedTail = entry.Index;
+            acceptedTail += accept;
+            *unsureTail = entry.Index;
+            unsureTail += !(accept | reject);
         }
-        return passesExactTests(grid.State(entry.Index).Position);
+        accepted.Commit(acceptedTail);
+        unsure.Commit(unsureTail);
     }
 
-private:
-    bool passesExactTests(const Vector& position) const {
+    bool PassesExactTests(const Vector& position) const {
         Vector d;
         VecSub(bug_.Position, position, d);
         // The length is never below either component's magnitude, so most
@@ -130,49 +169,52 @@ private:
         return true;
     }
 
-    // The range and angle tests in double precision. Each verdict is given
-    // only when the exact tests must come to the same one: the value tested
-    // is further from its limit than the rounding to double can move it.
-    // Anything else (values near a limit, too large or small for doubles, not
-    // finite) is left to the exact tests.
-    TQuickVerdict quickVerdict(double x, double y) const {
-        const double dx = x_ - x;
-        const double dy = y_ - y;
-        const double squared = dx * dx + dy * dy;
-        if (!(squared < kLargestQuickLength * kLargestQuickLength))
-            return TQuickVerdict::Unsure;
-        // How far (dx, dy) can be from the exact offset, with room to spare:
-        // each coordinate and difference is off by at most 2^-53 of itself.
-        const double slack =
-            (std::fabs(x_) + std::fabs(x) + std::fabs(y_) + std::fabs(y)) * 0x1p-50 + 1e-150;
-        if (rangeOn_) {
-            if (!rangeIsQuick_)
-                return TQuickVerdict::Unsure;
-            // The length is beyond the range when
-            //   length > range + slack + (length + range) 1e-12,
-            // and within it when
-            //   length < range - slack - (length + range) 1e-12;
-            // solved for the length, and compared squared, so that only the
-            // members in range need a square root.
-            const double beyond = (quickRange_ * (1 + 1e-12) + slack) * kBeyondScale;
-            if (squared > beyond * beyond)
-                return TQuickVerdict::Reject;
-            const double within = (quickRange_ * (1 - 1e-12) - slack) * kWithinScale;
-            if (!(within > 0 && squared < within * within))
-                return TQuickVerdict::Unsure;
+private:
+    // The limits of the quick tests. Each gives a verdict only when the exact
+    // test must come to the same one: the value tested is further from its
+    // limit than the rounding to double can move it. Anything else (values
+    // near a limit, too large or small for doubles, not finite) is left to
+    // the exact tests.
+    void prepareQuickTests() {
+        x_ = static_cast<double>(bug_.Position[0]);
+        y_ = static_cast<double>(bug_.Position[1]);
+        vx_ = static_cast<double>(bug_.Velocity[0]);
+        vy_ = static_cast<double>(bug_.Velocity[1]);
+        const double range = static_cast<double>(range_);
+        // How far an offset (dx, dy) rounded to double can be from the exact
+        // one, with room to spare: each coordinate and difference is off by at
+        // most 2^-53 of itself. This bounds it for every member within two
+        // ranges of the bug on both axes; while it is below half the range,
+        // the members further away lie beyond the range by far more than
+        // their rounding, and are rejected.
+        const double slack = (2 * std::fabs(x_) + 2 * std::fabs(y_) + 4 * range) * 0x1p-50 + 1e-150;
+        const bool rangeIsQuick =
+            range_ >= kSmallestQuickValue && range_ <= kLargestQuickValue && slack < range / 2;
+        if (!rangeIsQuick) {
+            // Nothing is beyond or within: every member goes to the exact tests.
+            beyondSquared_ = std::numeric_limits<double>::infinity();
+            withinSquared_ = -1;
+            return;
         }
-        const double length = std::sqrt(squared);
-        if (angleOn_) {
-            if (!angleIsQuick_ || !(length > 4 * slack + kSmallestQuickValue))
-                return TQuickVerdict::Unsure;
-            const double cosine = (vx_ * dx + vy_ * dy) / (quickSpeed_ * length);
-            const double margin = 1e-9 + 8 * slack / length;
-            if (cosine > quickCosLimit_ + margin)
-                return TQuickVerdict::Reject;
-            if (!(cosine < quickCosLimit_ - margin))
-                return TQuickVerdict::Unsure;
-        }
-        return TQuickVerdict::Accept;
+        // The length is beyond the range when
+        //   length > range + slack + (length + range) 1e-12,
+        // and within it when
+        //   length < range - slack - (length + range) 1e-12;
+        // solved for the length, and compared squared.
+        const double beyond = (range * (1 + 1e-12) + slack) * kBeyondScale;
+        const double within = (range * (1 - 1e-12) - slack) * kWithinScale;
+        beyondSquared_ = beyond * beyond;
+        withinSquared_ = within > 0 ? within * within : -1;
+        // The cosine is further than 1e-9 + 8 slack / length from its limit
+        // when the offset is longer than 4 slack.
+        const double speed = static_cast<double>(speed_);
+        const double cosLimit = static_cast<double>(cosLimit_);
+        angleIsQuick_ =
+            speed_ >= kSmallestQuickValue && speed_ <= kLargestQuickValue && fabsl(cosLimit_) <= 1;
+        rejectCosSpeed_ = (cosLimit + 1e-9) * speed;
+        acceptCosSpeed_ = (cosLimit - 1e-9) * speed;
+        slackSpeed_ = 8 * slack * speed;
+        shortestAngleLength_ = 4 * slack + kSmallestQuickValue;
     }
 
     const TBug& bug_;
@@ -181,16 +223,18 @@ private:
     Extended range_;
     Extended speed_;
     Extended cosLimit_;
-    // The bug's position and velocity, the range, speed and cosine in double.
-    double x_;
-    double y_;
-    double vx_;
-    double vy_;
-    double quickRange_;
-    double quickSpeed_;
-    double quickCosLimit_;
-    bool rangeIsQuick_;
-    bool angleIsQuick_;
+    // The bug's position and velocity in double, and the quick tests' limits.
+    double x_ = 0;
+    double y_ = 0;
+    double vx_ = 0;
+    double vy_ = 0;
+    double beyondSquared_ = 0;
+    double withinSquared_ = 0;
+    bool angleIsQuick_ = false;
+    double rejectCosSpeed_ = 0;
+    double acceptCosSpeed_ = 0;
+    double slackSpeed_ = 0;
+    double shortestAngleLength_ = 0;
 };
 
 // A neighbour's place in the member list, position and velocity: the member's
@@ -215,19 +259,29 @@ void collectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug,
     if (grid != nullptr && behaviour.SensorRangeOn) {
         if (!grid->Built())
             grid->Build(members, frame.ArenaWidth, frame.ArenaHeight, behaviour.SensorRange);
-        const bool searched =
-            grid->ForEachCandidate(bug.Position, behaviour.SensorRange, [&](const TGridEntry& e) {
-                if (filter.Accepts(e, *grid, frame.MemberIndex)) {
-                    grid->PrefetchState(e.Index);
-                    const TMemberState& state = grid->State(e.Index);
-                    out.push_back({e.Index, &state.Position, &state.Velocity});
-                }
+        thread_local TIndexBuffer accepted;
+        thread_local TIndexBuffer unsure;
+        accepted.Clear();
+        unsure.Clear();
+        const bool searched = grid->ForEachCandidateCell(
+            bug.Position, behaviour.SensorRange, [&](std::span<const TGridEntry> cell) {
+                filter.Judge(cell, frame.MemberIndex, accepted, unsure);
             });
         if (searched) {
+            for (const std::uint32_t index : unsure) {
+                std::uint32_t* tail = accepted.Reserve(1);
+                *tail = index;
+                accepted.Commit(tail +
+                                (filter.PassesExactTests(grid->State(index).Position) ? 1 : 0));
+            }
             // The grid's cells come in no particular order; sums run in member
             // order.
-            std::sort(out.begin(), out.end(),
-                      [](const TNeighbour& a, const TNeighbour& b) { return a.Index < b.Index; });
+            std::sort(accepted.begin(), accepted.end());
+            for (const std::uint32_t index : accepted) {
+                grid->PrefetchState(index);
+                const TMemberState& state = grid->State(index);
+                out.push_back({index, &state.Position, &state.Velocity});
+            }
             return;
         }
     }

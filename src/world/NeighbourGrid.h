@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace kova {
@@ -44,12 +45,13 @@ public:
     // The position and velocity of member `index` as they stand now.
     const TMemberState& State(std::uint32_t index) const { return states_[index]; }
 
-    // Calls visit(entry) for every member that can lie closer than `range` to
-    // `point` (and possibly some that do not), in no particular order. Returns
-    // false without visiting any when the search would cover most of the grid
-    // and a walk over all members is cheaper.
-    template <typename Visit>
-    bool ForEachCandidate(const Vector& point, Extended range, Visit&& visit) const;
+    // Calls visit(entries) with the entries of each cell that can hold a member
+    // closer than `range` to `point`; the cells hold other members too. Cells
+    // and entries come in no particular order. Returns false without visiting
+    // any when the search would cover most of the grid and a walk over all
+    // members is cheaper.
+    template <typename VisitCell>
+    bool ForEachCandidateCell(const Vector& point, Extended range, VisitCell&& visit) const;
 
     // The member loop calls this before stepping member `next`, as it calls
     // PrefetchStepData: it asks the processor for the cells round the next
@@ -93,8 +95,9 @@ private:
     std::vector<TMemberState> states_;
 };
 
-template <typename Visit>
-bool TNeighbourGrid::ForEachCandidate(const Vector& point, Extended range, Visit&& visit) const {
+template <typename VisitCell>
+bool TNeighbourGrid::ForEachCandidateCell(const Vector& point, Extended range,
+                                          VisitCell&& visit) const {
     // A slightly wider square than the range keeps members whose distance
     // rounds to just below the range inside it.
     const Extended reach = range * (1 + 1e-9L) + 1e-9L;
@@ -108,8 +111,7 @@ bool TNeighbourGrid::ForEachCandidate(const Vector& point, Extended range, Visit
         return false;
     for (std::uint32_t row = firstRow; row <= lastRow; ++row)
         for (std::uint32_t column = firstColumn; column <= lastColumn; ++column)
-            for (const TGridEntry& entry : cells_[row * columns_ + column])
-                visit(entry);
+            visit(std::span<const TGridEntry>(cells_[row * columns_ + column]));
     return true;
 }
 
