@@ -6,6 +6,7 @@
 #include "world/NeighbourGrid.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <span>
@@ -87,6 +88,27 @@ private:
     std::vector<std::uint32_t> items_;
     std::size_t count_ = 0;
 };
+
+// Sorts distinct member indices. The lists are short (about as many as a bug
+// has neighbours) and come in random order, so each index is put in its place
+// by counting the smaller ones, which needs no branches; long lists are sorted
+// as usual.
+void sortIndices(std::uint32_t* first, std::uint32_t* last) {
+    constexpr std::size_t kCountedSortLimit = 32;
+    const auto count = static_cast<std::size_t>(last - first);
+    if (count > kCountedSortLimit) {
+        std::sort(first, last);
+        return;
+    }
+    std::array<std::uint32_t, kCountedSortLimit> sorted;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::size_t smaller = 0;
+        for (std::size_t j = 0; j < count; ++j)
+            smaller += first[j] < first[i] ? 1 : 0;
+        sorted[smaller] = first[i];
+    }
+    std::copy_n(sorted.begin(), count, first);
+}
 
 // Decides, member by member, whether the bug perceives it. Whether a member is
 // a neighbour depends on that member alone, so one filtering pass over the
@@ -276,7 +298,7 @@ void collectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug,
             }
             // The grid's cells come in no particular order; sums run in member
             // order.
-            std::sort(accepted.begin(), accepted.end());
+            sortIndices(accepted.begin(), accepted.end());
             for (const std::uint32_t index : accepted) {
                 grid->PrefetchState(index);
                 const TMemberState& state = grid->State(index);

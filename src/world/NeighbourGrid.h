@@ -13,8 +13,8 @@ namespace kova {
 class TBug;
 
 // A member's position and velocity as the grid keeps them, next to those of
-// the other members.
-struct TMemberState {
+// the other members; one cache line each.
+struct alignas(64) TMemberState {
     Vector Position;
     Vector Velocity;
 };
