@@ -65,29 +65,39 @@ constexpr double kLargestQuickValue = 1e100;
 constexpr double kBeyondScale = 1 + 2e-12;
 constexpr double kWithinScale = 1 - 2e-12;
 
-// Member indices gathered without branches: every index is written at the
-// tail, and only the ones kept move the tail on. The storage only grows, so a
-// warm buffer never allocates.
-class TIndexBuffer {
+// Items gathered without branches: every item is written at the tail, and
+// only the ones kept move the tail on. The storage only grows, so a warm
+// buffer never allocates.
+template <typename T> class TCompactBuffer {
 public:
     void Clear() { count_ = 0; }
-    // The tail, with room for `extra` indices behind it.
-    std::uint32_t* Reserve(std::size_t extra) {
+    // The tail, with room for `extra` items behind it.
+    T* Reserve(std::size_t extra) {
         if (items_.size() < count_ + extra)
             items_.resize(count_ + extra);
         return items_.data() + count_;
     }
-    // The indices up to `tail` are kept.
-    void Commit(const std::uint32_t* tail) {
-        count_ = static_cast<std::size_t>(tail - items_.data());
-    }
-    std::uint32_t* begin() { return items_.data(); }
-    std::uint32_t* end() { return items_.data() + count_; }
+    // The items up to `tail` are kept.
+    void Commit(const T* tail) { count_ = static_cast<std::size_t>(tail - items_.data()); }
+    T* begin() { return items_.data(); }
+    T* end() { return items_.data() + count_; }
 
 private:
-    std::vector<std::uint32_t> items_;
+    std::vector<T> items_;
     std::size_t count_ = 0;
 };
+
+using TIndexBuffer = TCompactBuffer<std::uint32_t>;
+
+// A member of a grid cell that may be in range, with its offset in double.
+struct TCandidate {
+    double Dx;
+    double Dy;
+    double Squared;
+    std::uint32_t Index;
+};
+
+using TCandidateBuffer = TCompactBuffer<TCandidate>;
 
 // Sorts distinct member indices. The lists are short (about as many as a bug
 // has neighbours) and come in random order, so each index is put in its place
@@ -132,44 +142,53 @@ public:
         return PassesExactTests(position);
     }
 
-    // The same verdicts for the members of one cell of the neighbour grid,
-    // with the range test on. The grid keeps positions rounded to double too:
-    // members the quick tests accept are added to `accepted`, those too near
-    // a limit for them to `unsure`, to be given the exact tests; the others
-    // are dropped. The bug is the member at `bugIndex`.
+    // The same verdicts for the members of the neighbour grid, with the range
+    // test on, in two passes. The grid keeps positions rounded to double too.
     //
+    // Gather passes on the members of one cell that the quick range test does
+    // not reject, leaving out the bug, which is the member at `bugIndex`.
     // Whether a member passes is as good as random, and most do not, so the
     // verdicts are reached without branches.
-    void Judge(std::span<const TGridEntry> cell, std::uint32_t bugIndex, TIndexBuffer& accepted,
-               TIndexBuffer& unsure) const {
-        std::uint32_t* acceptedTail = accepted.Reserve(cell.size());
-        std::uint32_t* unsureTail = unsure.Reserve(cell.size());
+    void Gather(std::span<const TGridEntry> cell, std::uint32_t bugIndex,
+                TCandidateBuffer& candidates) const {
+        TCandidate* tail = candidates.Reserve(cell.size());
         for (const TGridEntry& entry : cell) {
             const double dx = x_ - entry.X;
             const double dy = y_ - entry.Y;
             const double squared = dx * dx + dy * dy;
-            // NaN is neither beyond nor within, and so left to the exact tests.
-            // The verdicts are combined with & and |, which do not branch.
-            const bool beyond = squared > beyondSquared_;
-            const bool within = squared < withinSquared_;
+            *tail = {dx, dy, squared, entry.Index};
+            // NaN is not beyond, and so left to the exact tests.
+            tail += (entry.Index != bugIndex) & !(squared > beyondSquared_);
+        }
+        candidates.Commit(tail);
+    }
+
+    // Judge adds the candidates the quick tests accept to `accepted` and those
+    // too near a limit for them to `unsure`, to be given the exact tests; the
+    // others are dropped. The verdicts are combined with & and |, which do not
+    // branch.
+    void Judge(TCandidateBuffer& candidates, TIndexBuffer& accepted, TIndexBuffer& unsure) const {
+        const auto count = static_cast<std::size_t>(candidates.end() - candidates.begin());
+        std::uint32_t* acceptedTail = accepted.Reserve(count);
+        std::uint32_t* unsureTail = unsure.Reserve(count);
+        for (const TCandidate& candidate : candidates) {
+            const bool within = candidate.Squared < withinSquared_;
             bool angleRejects = false;
             bool angleAccepts = true;
             if (angleOn_) {
                 // The cosine of the angle at the member is dot / (speed length);
                 // both limits are multiplied out by speed × length (> 0).
-                const double length = std::sqrt(squared);
-                const double dot = vx_ * dx + vy_ * dy;
+                const double length = std::sqrt(candidate.Squared);
+                const double dot = vx_ * candidate.Dx + vy_ * candidate.Dy;
                 const bool judged = angleIsQuick_ & (length > shortestAngleLength_);
                 angleRejects = judged & (dot > rejectCosSpeed_ * length + slackSpeed_);
                 angleAccepts = judged & (dot < acceptCosSpeed_ * length - slackSpeed_);
             }
-            const bool other = entry.Index != bugIndex;
-            const bool accept = other & within & angleAccepts;
-            const bool reject = !other | beyond | angleRejects;
-            *acceptedTail = entry.Index;
+            const bool accept = within & angleAccepts;
+            *acceptedTail = candidate.Index;
             acceptedTail += accept;
-            *unsureTail = entry.Index;
-            unsureTail += !(accept | reject);
+            *unsureTail = candidate.Index;
+            unsureTail += !(accept | angleRejects);
         }
         accepted.Commit(acceptedTail);
         unsure.Commit(unsureTail);
@@ -281,15 +300,18 @@ void collectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug,
     if (grid != nullptr && behaviour.SensorRangeOn) {
         if (!grid->Built())
             grid->Build(members, frame.ArenaWidth, frame.ArenaHeight, behaviour.SensorRange);
+        thread_local TCandidateBuffer candidates;
         thread_local TIndexBuffer accepted;
         thread_local TIndexBuffer unsure;
+        candidates.Clear();
         accepted.Clear();
         unsure.Clear();
         const bool searched = grid->ForEachCandidateCell(
             bug.Position, behaviour.SensorRange, [&](std::span<const TGridEntry> cell) {
-                filter.Judge(cell, frame.MemberIndex, accepted, unsure);
+                filter.Gather(cell, frame.MemberIndex, candidates);
             });
         if (searched) {
+            filter.Judge(candidates, accepted, unsure);
             for (const std::uint32_t index : unsure) {
                 std::uint32_t* tail = accepted.Reserve(1);
                 *tail = index;

@@ -65,6 +65,7 @@ void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Ex
         states_[i] = {members[i]->Position, members[i]->Velocity};
         insert(entryOf(i, *members[i]));
     }
+    aheadMember_ = kNoMember;
     built_ = true;
 }
 
@@ -117,24 +118,27 @@ TNeighbourGrid::TCellBlock TNeighbourGrid::cellsAround(const Vector& point) cons
 // The prefetches are written out in loops of their own: the compiler drops a
 // prefetch made through a callback, taking the callback for one without effect.
 void TNeighbourGrid::PrefetchAhead(const std::vector<std::unique_ptr<TBug>>& members,
-                                   std::size_t next) const {
-    if (!built_)
+                                   std::size_t next) {
+    if (!built_ || next >= members.size())
         return;
+    // Member next: the entries of the cells round it, whose lists were asked
+    // for in the call before. Members that have not stepped have not moved, so
+    // the cells found then are still theirs.
+    const TCellBlock current =
+        next == aheadMember_ ? aheadBlock_ : cellsAround(members[next]->Position);
+    for (std::uint32_t row = current.FirstRow; row <= current.LastRow; ++row)
+        for (std::uint32_t column = current.FirstColumn; column <= current.LastColumn; ++column) {
+            const std::vector<TGridEntry>& list = cells_[row * columns_ + column];
+            PrefetchRange(list.data(), list.data() + list.size());
+        }
     // Member next + 1: the lists of the cells round it.
     if (next + 1 < members.size()) {
-        const TCellBlock block = cellsAround(members[next + 1]->Position);
-        for (std::uint32_t row = block.FirstRow; row <= block.LastRow; ++row)
-            for (std::uint32_t column = block.FirstColumn; column <= block.LastColumn; ++column)
+        aheadMember_ = next + 1;
+        aheadBlock_ = cellsAround(members[aheadMember_]->Position);
+        for (std::uint32_t row = aheadBlock_.FirstRow; row <= aheadBlock_.LastRow; ++row)
+            for (std::uint32_t column = aheadBlock_.FirstColumn; column <= aheadBlock_.LastColumn;
+                 ++column)
                 PrefetchLine(&cells_[row * columns_ + column]);
-    }
-    // Member next: the entries of those cells, whose lists have arrived.
-    if (next < members.size()) {
-        const TCellBlock block = cellsAround(members[next]->Position);
-        for (std::uint32_t row = block.FirstRow; row <= block.LastRow; ++row)
-            for (std::uint32_t column = block.FirstColumn; column <= block.LastColumn; ++column) {
-                const std::vector<TGridEntry>& list = cells_[row * columns_ + column];
-                PrefetchRange(list.data(), list.data() + list.size());
-            }
     }
 }
 

@@ -57,7 +57,7 @@ public:
     // PrefetchStepData: it asks the processor for the cells round the next
     // members' positions, their lists a member before their entries. A hint
     // only; it changes nothing.
-    void PrefetchAhead(const std::vector<std::unique_ptr<TBug>>& members, std::size_t next) const;
+    void PrefetchAhead(const std::vector<std::unique_ptr<TBug>>& members, std::size_t next);
     // A member's state, for a neighbour about to be read.
     void PrefetchState(std::uint32_t index) const { PrefetchLine(&states_[index]); }
 
@@ -93,6 +93,10 @@ private:
     std::vector<std::uint32_t> cellOfMember_;
     std::vector<std::uint32_t> slotOfMember_;
     std::vector<TMemberState> states_;
+    // The member whose cells PrefetchAhead found last, and those cells.
+    static constexpr std::size_t kNoMember = ~std::size_t{0};
+    std::size_t aheadMember_ = kNoMember;
+    TCellBlock aheadBlock_{};
 };
 
 template <typename VisitCell>
