@@ -364,15 +364,18 @@ Vector cohesionOrAlignment(const std::vector<TNeighbour>& neighbours,
 
 Vector separation(const std::vector<TNeighbour>& neighbours, const TBug& bug) {
     const Extended share = 1 / static_cast<Extended>(neighbours.size());
-    Vector force;
+    // The sum is kept apart from the result, which the compiler could not
+    // otherwise keep in registers: it would have to store it after every
+    // neighbour in case a neighbour's position shared its memory.
+    Vector sum;
     for (const TNeighbour& m : neighbours) {
         Vector away;
         VecSub(bug.Position, *m.Position, away);
         VecNormalize(away, away);
         VecScale(away, away, share);
-        VecAdd(force, away, force);
+        VecAdd(sum, away, sum);
     }
-    return force;
+    return Vector(sum[0], sum[1]);
 }
 
 } // namespace
