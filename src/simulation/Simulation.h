@@ -196,7 +196,6 @@ void TSimulation::StepMembers(TBugGroup& group, TFrameContext frame, BeforeStep&
     const auto& members = group.Members;
     for (std::size_t i = 0; i < members.size(); ++i) {
         PrefetchStepData(members, i + 1);
-        grid.PrefetchAhead(members, i + 1);
         TBug& bug = *members[i];
         beforeStep(i, bug);
         frame.MemberIndex = static_cast<std::uint32_t>(i);

@@ -65,7 +65,6 @@ void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Ex
         states_[i] = {members[i]->Position, members[i]->Velocity};
         insert(entryOf(i, *members[i]));
     }
-    aheadMember_ = kNoMember;
     built_ = true;
 }
 
@@ -106,40 +105,6 @@ void TNeighbourGrid::Update(std::uint32_t index, const TBug& member) {
     }
     erase(index);
     insert(entry);
-}
-
-TNeighbourGrid::TCellBlock TNeighbourGrid::cellsAround(const Vector& point) const {
-    const std::uint32_t column = columnOf(static_cast<double>(point[0]));
-    const std::uint32_t row = rowOf(static_cast<double>(point[1]));
-    return {column > 0 ? column - 1 : 0, std::min(column + 1, columns_ - 1), row > 0 ? row - 1 : 0,
-            std::min(row + 1, rows_ - 1)};
-}
-
-// The prefetches are written out in loops of their own: the compiler drops a
-// prefetch made through a callback, taking the callback for one without effect.
-void TNeighbourGrid::PrefetchAhead(const std::vector<std::unique_ptr<TBug>>& members,
-                                   std::size_t next) {
-    if (!built_ || next >= members.size())
-        return;
-    // Member next: the entries of the cells round it, whose lists were asked
-    // for in the call before. Members that have not stepped have not moved, so
-    // the cells found then are still theirs.
-    const TCellBlock current =
-        next == aheadMember_ ? aheadBlock_ : cellsAround(members[next]->Position);
-    for (std::uint32_t row = current.FirstRow; row <= current.LastRow; ++row)
-        for (std::uint32_t column = current.FirstColumn; column <= current.LastColumn; ++column) {
-            const std::vector<TGridEntry>& list = cells_[row * columns_ + column];
-            PrefetchRange(list.data(), list.data() + list.size());
-        }
-    // Member next + 1: the lists of the cells round it.
-    if (next + 1 < members.size()) {
-        aheadMember_ = next + 1;
-        aheadBlock_ = cellsAround(members[aheadMember_]->Position);
-        for (std::uint32_t row = aheadBlock_.FirstRow; row <= aheadBlock_.LastRow; ++row)
-            for (std::uint32_t column = aheadBlock_.FirstColumn; column <= aheadBlock_.LastColumn;
-                 ++column)
-                PrefetchLine(&cells_[row * columns_ + column]);
-    }
 }
 
 } // namespace kova

@@ -53,11 +53,6 @@ public:
     template <typename VisitCell>
     bool ForEachCandidateCell(const Vector& point, Extended range, VisitCell&& visit) const;
 
-    // The member loop calls this before stepping member `next`, as it calls
-    // PrefetchStepData: it asks the processor for the cells round the next
-    // members' positions, their lists a member before their entries. A hint
-    // only; it changes nothing.
-    void PrefetchAhead(const std::vector<std::unique_ptr<TBug>>& members, std::size_t next);
     // A member's state, for a neighbour about to be read.
     void PrefetchState(std::uint32_t index) const { PrefetchLine(&states_[index]); }
 
@@ -71,15 +66,6 @@ private:
     std::uint32_t columnOf(double x) const;
     std::uint32_t rowOf(double y) const;
     std::uint32_t cellOf(const TGridEntry& entry) const;
-    // The cell holding `point` and its eight neighbours, which cover every
-    // search from there when the range is at most a cell wide.
-    struct TCellBlock {
-        std::uint32_t FirstColumn;
-        std::uint32_t LastColumn;
-        std::uint32_t FirstRow;
-        std::uint32_t LastRow;
-    };
-    TCellBlock cellsAround(const Vector& point) const;
     void insert(const TGridEntry& entry);
     void erase(std::uint32_t index);
 
@@ -93,10 +79,6 @@ private:
     std::vector<std::uint32_t> cellOfMember_;
     std::vector<std::uint32_t> slotOfMember_;
     std::vector<TMemberState> states_;
-    // The member whose cells PrefetchAhead found last, and those cells.
-    static constexpr std::size_t kNoMember = ~std::size_t{0};
-    std::size_t aheadMember_ = kNoMember;
-    TCellBlock aheadBlock_{};
 };
 
 template <typename VisitCell>
