@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundations/Matrix.h"
+#include "steering/NeighbourSelection.h"
 
 #include <cstdint>
 #include <vector>
@@ -10,11 +11,6 @@ namespace kova {
 class TBug;
 class TSteeringBehaviour;
 struct TFrameContext;
-
-// The members of the bug's group that the behaviour perceives, in member order:
-// within range (strictly) and outside the blind sector behind the bug. The bug
-// itself is included while the range test is off.
-std::vector<TBug*> SelectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug);
 
 // Cohesion, Alignment and Separation, by the behaviour's kind. With the
 // frame's neighbour grid the search is faster; the force is the same.
