@@ -89,7 +89,7 @@ private:
 
 using TIndexBuffer = TCompactBuffer<std::uint32_t>;
 
-// A member of a grid cell that may be in range, with its offset in double.
+// A member of the grid that may be in range, with its offset in double.
 struct TCandidate {
     double Dx;
     double Dy;
@@ -145,14 +145,14 @@ public:
     // The same verdicts for the members of the neighbour grid, with the range
     // test on, in two passes. The grid keeps positions rounded to double too.
     //
-    // Gather passes on the members of one cell that the quick range test does
-    // not reject, leaving out the bug, which is the member at `bugIndex`.
+    // Gather passes on the members of a run of grid entries that the quick
+    // range test does not reject, leaving out the bug, which is the member at `bugIndex`.
     // Whether a member passes is as good as random, and most do not, so the
     // verdicts are reached without branches.
-    void Gather(std::span<const TGridEntry> cell, std::uint32_t bugIndex,
+    void Gather(std::span<const TGridEntry> run, std::uint32_t bugIndex,
                 TCandidateBuffer& candidates) const {
-        TCandidate* tail = candidates.Reserve(cell.size());
-        for (const TGridEntry& entry : cell) {
+        TCandidate* tail = candidates.Reserve(run.size());
+        for (const TGridEntry& entry : run) {
             const double dx = x_ - entry.X;
             const double dy = y_ - entry.Y;
             const double squared = dx * dx + dy * dy;
@@ -333,9 +333,9 @@ void CollectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug,
         candidates.Clear();
         accepted.Clear();
         unsure.Clear();
-        const bool searched = grid->ForEachCandidateCell(
-            bug.Position, behaviour.SensorRange, [&](std::span<const TGridEntry> cell) {
-                filter.Gather(cell, frame.MemberIndex, candidates);
+        const bool searched = grid->ForEachCandidateRun(
+            bug.Position, behaviour.SensorRange, [&](std::span<const TGridEntry> run) {
+                filter.Gather(run, frame.MemberIndex, candidates);
             });
         if (searched) {
             filter.Judge(candidates, accepted, unsure);
@@ -345,8 +345,8 @@ void CollectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug,
                 accepted.Commit(tail +
                                 (filter.PassesExactTests(grid->State(index).Position) ? 1 : 0));
             }
-            // The grid's cells come in no particular order; sums run in member
-            // order.
+            // The grid's entries come in no particular order; sums run in
+            // member order.
             sortIndices(accepted.begin(), accepted.end());
             for (const std::uint32_t index : accepted) {
                 grid->PrefetchState(index);

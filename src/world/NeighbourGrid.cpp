@@ -26,9 +26,8 @@ std::uint32_t axisCount(Extended extent, Extended cellSize, Extended maxCells) {
     return static_cast<std::uint32_t>(std::min(count, maxCells));
 }
 
-TGridEntry entryOf(std::uint32_t index, const TBug& member) {
-    return {static_cast<double>(member.Position[0]), static_cast<double>(member.Position[1]),
-            index};
+TGridEntry entryOf(std::uint32_t index, const TMemberState& state) {
+    return {static_cast<double>(state.Position[0]), static_cast<double>(state.Position[1]), index};
 }
 
 } // namespace
@@ -46,24 +45,45 @@ void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Ex
     columns_ = axisCount(width, cell, maxCells);
     rows_ = axisCount(height, cell, maxCells);
 
-    // Clearing keeps each cell's capacity, so rebuilding every frame does not
-    // allocate once the grid has reached its size.
-    cells_.resize(static_cast<std::size_t>(columns_) * rows_);
-    for (auto& list : cells_)
-        list.clear();
-    cellOfMember_.resize(members.size());
-    slotOfMember_.resize(members.size());
-    states_.resize(members.size());
-    for (std::uint32_t i = 0; i < members.size(); ++i) {
+    // The entries are sorted into their cells by counting. The arrays keep
+    // their capacity, so rebuilding every frame does not allocate once the
+    // grid has reached its size.
+    const std::uint32_t count = static_cast<std::uint32_t>(members.size());
+    columnStarts_.assign(static_cast<std::size_t>(columns_ + 1) * rows_, 0);
+    placeOfMember_.resize(count);
+    states_.resize(count);
+    // Count each cell's members in the start of the column after it.
+    for (std::uint32_t i = 0; i < count; ++i) {
         // Members lie scattered in memory; ask for a later one's motion while
-        // this one is filed.
-        if (i + kBuildLookahead < members.size()) {
+        // this one is counted.
+        if (i + kBuildLookahead < count) {
             const TBug& later = *members[i + kBuildLookahead];
             PrefetchLine(&later.Position);
             PrefetchLine(&later.Velocity);
         }
         states_[i] = {members[i]->Position, members[i]->Velocity};
-        insert(entryOf(i, *members[i]));
+        const TGridEntry entry = entryOf(i, states_[i]);
+        TPlace& place = placeOfMember_[i];
+        place.Row = rowOf(entry.Y);
+        place.Column = columnOf(entry.X);
+        ++columnStarts(place.Row)[place.Column + 1];
+    }
+    // Sum the counts along each row into the columns' starts.
+    rowEntries_.resize(rows_);
+    for (std::uint32_t row = 0; row < rows_; ++row) {
+        std::uint32_t* starts = columnStarts(row);
+        for (std::uint32_t column = 1; column <= columns_; ++column)
+            starts[column] += starts[column - 1];
+        rowEntries_[row].resize(starts[columns_]);
+    }
+    // File each member behind the members of its cell filed before it.
+    filed_.assign(columnStarts_.size(), 0);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        TPlace& place = placeOfMember_[i];
+        const std::size_t cellIndex =
+            static_cast<std::size_t>(place.Row) * (columns_ + 1) + place.Column;
+        place.Slot = columnStarts_[cellIndex] + filed_[cellIndex]++;
+        rowEntries_[place.Row][place.Slot] = entryOf(i, states_[i]);
     }
     built_ = true;
 }
@@ -76,35 +96,45 @@ std::uint32_t TNeighbourGrid::rowOf(double y) const {
     return GridAxisCell(y, cellSize_, rows_);
 }
 
-std::uint32_t TNeighbourGrid::cellOf(const TGridEntry& entry) const {
-    return rowOf(entry.Y) * columns_ + columnOf(entry.X);
-}
-
-void TNeighbourGrid::insert(const TGridEntry& entry) {
-    const std::uint32_t cell = cellOf(entry);
-    std::vector<TGridEntry>& list = cells_[cell];
-    cellOfMember_[entry.Index] = cell;
-    slotOfMember_[entry.Index] = static_cast<std::uint32_t>(list.size());
-    list.push_back(entry);
-}
-
-void TNeighbourGrid::erase(std::uint32_t index) {
-    std::vector<TGridEntry>& list = cells_[cellOfMember_[index]];
-    const std::uint32_t slot = slotOfMember_[index];
-    list[slot] = list.back();
-    slotOfMember_[list[slot].Index] = slot;
-    list.pop_back();
+void TNeighbourGrid::shift(std::uint32_t index, std::uint32_t to) {
+    TPlace& place = placeOfMember_[index];
+    std::vector<TGridEntry>& entries = rowEntries_[place.Row];
+    std::uint32_t* starts = columnStarts(place.Row);
+    // Trades places with the entry at `slot`, which takes the member's old one.
+    const auto moveTo = [&](std::uint32_t slot) {
+        if (slot != place.Slot) {
+            std::swap(entries[place.Slot], entries[slot]);
+            placeOfMember_[entries[place.Slot].Index].Slot = place.Slot;
+            place.Slot = slot;
+        }
+    };
+    // Rightwards: the member becomes the last entry of its column, and then,
+    // with the column's end moved before it, the first of the next.
+    for (; place.Column < to; ++place.Column)
+        moveTo(--starts[place.Column + 1]);
+    // Leftwards: the member becomes the first entry of its column, and then,
+    // with the column's start moved behind it, the last of the one before.
+    for (; place.Column > to; --place.Column)
+        moveTo(starts[place.Column]++);
 }
 
 void TNeighbourGrid::Update(std::uint32_t index, const TBug& member) {
     states_[index] = {member.Position, member.Velocity};
-    const TGridEntry entry = entryOf(index, member);
-    if (cellOf(entry) == cellOfMember_[index]) {
-        cells_[cellOfMember_[index]][slotOfMember_[index]] = entry;
-        return;
+    const TGridEntry entry = entryOf(index, states_[index]);
+    const std::uint32_t row = rowOf(entry.Y);
+    const std::uint32_t column = columnOf(entry.X);
+    TPlace& place = placeOfMember_[index];
+    if (row != place.Row) {
+        // Leave the old row at its end, and join the new one at its end.
+        shift(index, columns_);
+        rowEntries_[place.Row].pop_back();
+        std::vector<TGridEntry>& entries = rowEntries_[row];
+        place = {row, columns_, static_cast<std::uint32_t>(entries.size())};
+        entries.push_back(entry);
     }
-    erase(index);
-    insert(entry);
+    if (column != place.Column)
+        shift(index, column);
+    rowEntries_[place.Row][place.Slot] = entry;
 }
 
 } // namespace kova

@@ -45,13 +45,13 @@ public:
     // The position and velocity of member `index` as they stand now.
     const TMemberState& State(std::uint32_t index) const { return states_[index]; }
 
-    // Calls visit(entries) with the entries of each cell that can hold a member
-    // closer than `range` to `point`; the cells hold other members too. Cells
-    // and entries come in no particular order. Returns false without visiting
-    // any when the search would cover most of the grid and a walk over all
-    // members is cheaper.
-    template <typename VisitCell>
-    bool ForEachCandidateCell(const Vector& point, Extended range, VisitCell&& visit) const;
+    // Calls visit(entries) with runs of entries that hold, between them, every
+    // member that can lie closer than `range` to `point`, and others; one run
+    // per row of cells searched. Entries come in no particular order. Returns
+    // false without visiting any when the search would cover most of the grid
+    // and a walk over all members is cheaper.
+    template <typename VisitRun>
+    bool ForEachCandidateRun(const Vector& point, Extended range, VisitRun&& visit) const;
 
     // A member's state, for a neighbour about to be read.
     void PrefetchState(std::uint32_t index) const { PrefetchLine(&states_[index]); }
@@ -62,28 +62,46 @@ public:
     bool Built() const { return built_; }
 
 private:
+    // Where a member's entry is: its cell and its slot in the row's entries.
+    struct TPlace {
+        std::uint32_t Row = 0;
+        std::uint32_t Column = 0;
+        std::uint32_t Slot = 0;
+    };
+
     // Cells are found from coordinates rounded to double (see GridAxisCell).
     std::uint32_t columnOf(double x) const;
     std::uint32_t rowOf(double y) const;
-    std::uint32_t cellOf(const TGridEntry& entry) const;
-    void insert(const TGridEntry& entry);
-    void erase(std::uint32_t index);
+    // The first slot of each column of a row, and behind them the row's size.
+    std::uint32_t* columnStarts(std::uint32_t row) {
+        return &columnStarts_[static_cast<std::size_t>(row) * (columns_ + 1)];
+    }
+    const std::uint32_t* columnStarts(std::uint32_t row) const {
+        return &columnStarts_[static_cast<std::size_t>(row) * (columns_ + 1)];
+    }
+    // Moves member `index` to column `to` of its row, one column at a time;
+    // `columns_` stands for the end of the row.
+    void shift(std::uint32_t index, std::uint32_t to);
 
     bool built_ = false;
     double cellSize_ = 1;
     std::uint32_t columns_ = 1;
     std::uint32_t rows_ = 1;
-    // The entries of each cell, in no particular order, and for each member its
-    // cell and its place in that cell's list.
-    std::vector<std::vector<TGridEntry>> cells_;
-    std::vector<std::uint32_t> cellOfMember_;
-    std::vector<std::uint32_t> slotOfMember_;
+    // Each row of cells keeps its members' entries in one array ordered by
+    // column, so that the cells of a row next to each other are read as one
+    // run. The entries of column c of a row lie from its c-th column start up
+    // to the next.
+    std::vector<std::vector<TGridEntry>> rowEntries_;
+    std::vector<std::uint32_t> columnStarts_;
+    // Build's count of the entries filed in each cell so far.
+    std::vector<std::uint32_t> filed_;
+    std::vector<TPlace> placeOfMember_;
     std::vector<TMemberState> states_;
 };
 
-template <typename VisitCell>
-bool TNeighbourGrid::ForEachCandidateCell(const Vector& point, Extended range,
-                                          VisitCell&& visit) const {
+template <typename VisitRun>
+bool TNeighbourGrid::ForEachCandidateRun(const Vector& point, Extended range,
+                                         VisitRun&& visit) const {
     // A slightly wider square than the range keeps members whose distance
     // rounds to just below the range inside it.
     const Extended reach = range * (1 + 1e-9L) + 1e-9L;
@@ -93,11 +111,14 @@ bool TNeighbourGrid::ForEachCandidateCell(const Vector& point, Extended range,
     const std::uint32_t lastRow = rowOf(static_cast<double>(point[1] + reach));
     const std::uint64_t searched =
         static_cast<std::uint64_t>(lastColumn - firstColumn + 1) * (lastRow - firstRow + 1);
-    if (searched * 2 > cells_.size())
+    if (searched * 2 > static_cast<std::uint64_t>(columns_) * rows_)
         return false;
-    for (std::uint32_t row = firstRow; row <= lastRow; ++row)
-        for (std::uint32_t column = firstColumn; column <= lastColumn; ++column)
-            visit(std::span<const TGridEntry>(cells_[row * columns_ + column]));
+    for (std::uint32_t row = firstRow; row <= lastRow; ++row) {
+        const std::uint32_t* starts = columnStarts(row);
+        const TGridEntry* entries = rowEntries_[row].data();
+        visit(std::span<const TGridEntry>(entries + starts[firstColumn],
+                                          entries + starts[lastColumn + 1]));
+    }
     return true;
 }
 
