@@ -81,6 +81,9 @@ public:
     void Commit(const T* tail) { count_ = static_cast<std::size_t>(tail - items_.data()); }
     T* begin() { return items_.data(); }
     T* end() { return items_.data() + count_; }
+    const T* begin() const { return items_.data(); }
+    const T* end() const { return items_.data() + count_; }
+    std::size_t size() const { return count_; }
 
 private:
     std::vector<T> items_;
@@ -146,9 +149,9 @@ public:
     // test on, in two passes. The grid keeps positions rounded to double too.
     //
     // Gather passes on the members of a run of grid entries that the quick
-    // range test does not reject, leaving out the bug, which is the member at `bugIndex`.
-    // Whether a member passes is as good as random, and most do not, so the
-    // verdicts are reached without branches.
+    // range test does not reject, leaving out the bug, which is the member at
+    // `bugIndex`. Whether a member passes is as good as random, and most do
+    // not, so the verdicts are reached without branches.
     void Gather(std::span<const TGridEntry> run, std::uint32_t bugIndex,
                 TCandidateBuffer& candidates) const {
         TCandidate* tail = candidates.Reserve(run.size());
@@ -167,10 +170,10 @@ public:
     // too near a limit for them to `unsure`, to be given the exact tests; the
     // others are dropped. The verdicts are combined with & and |, which do not
     // branch.
-    void Judge(TCandidateBuffer& candidates, TIndexBuffer& accepted, TIndexBuffer& unsure) const {
-        const auto count = static_cast<std::size_t>(candidates.end() - candidates.begin());
-        std::uint32_t* acceptedTail = accepted.Reserve(count);
-        std::uint32_t* unsureTail = unsure.Reserve(count);
+    void Judge(const TCandidateBuffer& candidates, TIndexBuffer& accepted,
+               TIndexBuffer& unsure) const {
+        std::uint32_t* acceptedTail = accepted.Reserve(candidates.size());
+        std::uint32_t* unsureTail = unsure.Reserve(candidates.size());
         for (const TCandidate& candidate : candidates) {
             const bool within = candidate.Squared < withinSquared_;
             bool angleRejects = false;
