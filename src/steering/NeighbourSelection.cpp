@@ -79,6 +79,10 @@ public:
     }
     // The items up to `tail` are kept.
     void Commit(const T* tail) { count_ = static_cast<std::size_t>(tail - items_.data()); }
+    void Push(const T& item) {
+        *Reserve(1) = item;
+        ++count_;
+    }
     T* begin() { return items_.data(); }
     T* end() { return items_.data() + count_; }
     const T* begin() const { return items_.data(); }
@@ -342,12 +346,9 @@ void CollectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug,
             });
         if (searched) {
             filter.Judge(candidates, accepted, unsure);
-            for (const std::uint32_t index : unsure) {
-                std::uint32_t* tail = accepted.Reserve(1);
-                *tail = index;
-                accepted.Commit(tail +
-                                (filter.PassesExactTests(grid->State(index).Position) ? 1 : 0));
-            }
+            for (const std::uint32_t index : unsure)
+                if (filter.PassesExactTests(grid->State(index).Position))
+                    accepted.Push(index);
             // The grid's entries come in no particular order; sums run in
             // member order.
             sortIndices(accepted.begin(), accepted.end());
