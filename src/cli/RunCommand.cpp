@@ -54,7 +54,7 @@ public:
                 *trace_ << time << groupName << csvText(bug->Name) << ',' << bug->Id << ','
                         << ExactText(bug->Position[0]) << ',' << ExactText(bug->Position[1]) << ','
                         << ExactText(bug->Velocity[0]) << ',' << ExactText(bug->Velocity[1]) << ','
-                        << ExactText(bug->Orientation) << ',' << ExactText(bug->CurrentSpeed)
+                        << ExactText(bug->Orientation()) << ',' << ExactText(bug->CurrentSpeed)
                         << '\n';
         }
     }

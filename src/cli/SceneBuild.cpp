@@ -301,7 +301,9 @@ private:
         fields.Get("minSpeed", bug.MinSpeed);
         fields.Get("maxSpeed", bug.MaxSpeed);
         fields.Get("maxForce", bug.MaxForce);
-        fields.Get("orientation", bug.Orientation);
+        Extended orientation = bug.Orientation();
+        fields.Get("orientation", orientation);
+        bug.AssignOrientation(orientation);
         fields.Get("groupMember", bug.GroupMember);
         fields.Get("steeringForce", bug.SteeringForce);
         fields.Get("limitedForce", bug.LimitedForce);
@@ -315,7 +317,7 @@ private:
         if (const TSceneJson* velocity = fields.Find("velocity"))
             bug.Velocity = ReadVector(*velocity, fields.Path("velocity"));
         else if (fields.Find("currentSpeed") != nullptr || fields.Find("orientation") != nullptr)
-            bug.SetOrientation(bug.Orientation);
+            bug.SetOrientation(orientation);
         fields.Finish();
         bug.StoreStartValues();
         bug.RefreshElement();

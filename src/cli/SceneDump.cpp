@@ -111,7 +111,7 @@ TSceneJson bugJson(const TBug& bug) {
     json["minSpeed"] = extendedJson(bug.MinSpeed);
     json["maxSpeed"] = extendedJson(bug.MaxSpeed);
     json["maxForce"] = extendedJson(bug.MaxForce);
-    json["orientation"] = extendedJson(bug.Orientation);
+    json["orientation"] = extendedJson(bug.Orientation());
     json["groupMember"] = bug.GroupMember;
     json["velocity"] = vectorJson(bug.Velocity);
     json["position"] = vectorJson(bug.Position);

@@ -369,7 +369,7 @@ void TPropertyForm::loadBug(const TBug& bug) {
     bugNameEdit_->setText(text(bug.Name));
     xPositionEdit_->SetValue(bug.Position[0]);
     yPositionEdit_->SetValue(bug.Position[1]);
-    orientationEdit_->SetValue(bug.Orientation);
+    orientationEdit_->SetValue(bug.Orientation());
     maxSpeedEdit_->SetValue(bug.MaxSpeed);
     minSpeedEdit_->SetValue(bug.MinSpeed);
     currentSpeedEdit_->SetValue(bug.CurrentSpeed);

@@ -97,6 +97,18 @@ void TDefaultBug::LoadFromStream(TStream& stream) {
 
 // --- TBug ------------------------------------------------------------------
 
+namespace {
+
+// The direction of a velocity that is not zero, in degrees.
+Extended headingOf(const Vector& velocity) {
+    const Extended c = velocity[0] / VecLength(velocity);
+    const Extended angle = atan2l(sqrtl(std::max<Extended>(0, 1 - c * c)), c);
+    const Extended degrees = angle * 180 / kPi;
+    return velocity[1] < 0 ? 360 - degrees : degrees;
+}
+
+} // namespace
+
 TBug::TBug(TBugGroup& group)
     : Element(group.Doc()), StartBehaviours(Behaviours), ownBehaviours_(Behaviours) {
     Group = &group;
@@ -108,12 +120,23 @@ TBug::TBug(TBugGroup& group)
 TBug::~TBug() = default;
 
 void TBug::SetCurrentSpeed(Extended speed) {
+    // Rescaling may round the direction: the heading is kept as it was.
+    AssignOrientation(Orientation());
     CurrentSpeed = speed;
     VecSetLength(Velocity, Velocity, speed);
 }
 
+Extended TBug::Orientation() const {
+    return orientationFollowsVelocity_ ? headingOf(Velocity) : orientation_;
+}
+
+void TBug::AssignOrientation(Extended degrees) {
+    orientation_ = degrees;
+    orientationFollowsVelocity_ = false;
+}
+
 void TBug::SetOrientation(Extended degrees) {
-    Orientation = degrees;
+    AssignOrientation(degrees);
     const Extended radians = degrees * kPi / 180;
     Velocity[0] = cosl(radians);
     Velocity[1] = sqrtl(1 - Velocity[0] * Velocity[0]);
@@ -144,6 +167,8 @@ void TBug::fireDueTriggers(const TFrameContext& frame) {
 void TBug::Step(const TFrameContext& frame) {
     fireDueTriggers(frame);
 
+    // The velocity the heading follows until this step has moved the bug.
+    const Vector previousVelocity = Velocity;
     SteeringForce = CombineSteering(*this, frame);
     VecLimit(SteeringForce, LimitedForce, MaxForce);
     if (Mass != 0)
@@ -162,7 +187,7 @@ void TBug::Step(const TFrameContext& frame) {
     }
 
     wrapIntoArena(frame);
-    updateMotionState();
+    updateMotionState(previousVelocity);
     UpdateBounds();
 }
 
@@ -179,16 +204,14 @@ void TBug::wrapIntoArena(const TFrameContext& frame) {
         Position[1] = Position[1] - height;
 }
 
-void TBug::updateMotionState() {
+void TBug::updateMotionState(const Vector& previousVelocity) {
     CurrentSpeed = VecLength(Velocity);
-    // A bug at rest keeps the heading it had.
-    if (CurrentSpeed == 0)
-        return;
-    const Extended c = Velocity[0] / CurrentSpeed;
-    const Extended angle = atan2l(sqrtl(std::max<Extended>(0, 1 - c * c)), c);
-    Orientation = angle * 180 / kPi;
-    if (Velocity[1] < 0)
-        Orientation = 360 - Orientation;
+    // The heading is worked out when asked for, which is rarely: for most
+    // bugs never between two steps.
+    if (!(CurrentSpeed == 0))
+        orientationFollowsVelocity_ = true;
+    else if (orientationFollowsVelocity_)
+        AssignOrientation(headingOf(previousVelocity));
 }
 
 void TBug::UpdateBounds() {
@@ -203,7 +226,7 @@ void TBug::StoreStartValues() {
     StartMaxSpeed = MaxSpeed;
     StartMinSpeed = MinSpeed;
     StartSpeed = CurrentSpeed;
-    StartOrientation = Orientation;
+    StartOrientation = Orientation();
     StartMass = Mass;
     StartMaxForce = MaxForce;
     StartBehaviours = Behaviours;
@@ -241,7 +264,7 @@ void TBug::SaveToStream(TStream& stream) const {
     writer.WriteFloat(MinSpeed);
     writer.WriteFloat(MaxSpeed);
     writer.WriteFloat(MaxForce);
-    writer.WriteFloat(Orientation);
+    writer.WriteFloat(Orientation());
     writer.WriteBoolean(GroupMember);
     writer.Release();
     VecWrite(Velocity, stream);
@@ -261,7 +284,7 @@ void TBug::LoadFromStream(TStream& stream) {
     MinSpeed = reader.ReadFloat();
     MaxSpeed = reader.ReadFloat();
     MaxForce = reader.ReadFloat();
-    Orientation = reader.ReadFloat();
+    AssignOrientation(reader.ReadFloat());
     GroupMember = reader.ReadBoolean();
     reader.Release();
     VecRead(Velocity, stream);

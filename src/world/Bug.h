@@ -111,8 +111,15 @@ public:
     void SetMinSpeed(Extended speed) { MinSpeed = speed; }
     // Rescales a non-zero velocity to the new length; a zero velocity stays zero.
     void SetCurrentSpeed(Extended speed);
+    // The heading in degrees (0 along +x, 90 along +y). Once a step has left
+    // the bug moving, it is the direction of Velocity, worked out when asked
+    // for; a bug at rest keeps the heading it had.
+    Extended Orientation() const;
     // Points the velocity at the heading (degrees) with length CurrentSpeed.
     void SetOrientation(Extended degrees);
+    // Takes the heading as given, leaving the velocity as it is (a stored bug
+    // keeps both).
+    void AssignOrientation(Extended degrees);
     void SetPosition(const Vector& position) { Position = position; }
     void SetGroup(TBugGroup* group) { Group = group; }
     void SetStartBehaviours(TBehaviourListPtr behaviours) {
@@ -145,8 +152,18 @@ public:
     Extended Mass = 0;
     Extended MaxForce = 0;
     bool GroupMember = false;
+
+private:
+    // Whether Orientation() follows Velocity, which only a step turns on, or
+    // is orientation_. The flag sits behind GroupMember, in room that would
+    // otherwise be padding.
+    bool orientationFollowsVelocity_ = false;
+    Extended orientation_ = 0;
+
+public:
+    // Written directly after a step, it turns Orientation() with it; the
+    // setters keep the heading they are given.
     Vector Velocity;
-    Extended Orientation = 0;
     Extended CurrentSpeed = 0;
     Extended MaxSpeed = 0;
     Extended MinSpeed = 0;
@@ -168,7 +185,7 @@ public:
 private:
     void fireDueTriggers(const TFrameContext& frame);
     void wrapIntoArena(const TFrameContext& frame);
-    void updateMotionState();
+    void updateMotionState(const Vector& previousVelocity);
 
     TBehaviourListPtr ownBehaviours_;
 };

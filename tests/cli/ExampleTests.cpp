@@ -25,7 +25,7 @@ std::vector<Extended> RunAndCollect(TSimulation& simulation, int frames) {
     for (const auto& group : simulation.Groups)
         for (const auto& bug : group->Members)
             for (const Extended v : {bug->Position[0], bug->Position[1], bug->Velocity[0],
-                                     bug->Velocity[1], bug->Orientation, bug->CurrentSpeed})
+                                     bug->Velocity[1], bug->Orientation(), bug->CurrentSpeed})
                 values.push_back(v);
     return values;
 }

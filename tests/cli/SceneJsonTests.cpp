@@ -186,7 +186,7 @@ TEST(SceneJson, ValuesKeepEveryBitAndReadableForms) {
     const TBug& first = *loaded->Groups[0]->Members[0];
     const TSceneJson& member = Member(scene, 0, 0);
     EXPECT_TRUE(SameBits(member["mass"].get<long double>(), 0.1L));
-    EXPECT_TRUE(SameBits(member["orientation"].get<long double>(), first.Orientation));
+    EXPECT_TRUE(SameBits(member["orientation"].get<long double>(), first.Orientation()));
     EXPECT_TRUE(SameBits(member["velocity"][1].get<long double>(), first.Velocity[1]));
     EXPECT_TRUE(SameBits(member["position"][1].get<long double>(), 1.0L / 3));
     EXPECT_TRUE(SameBits(member["steeringForce"][0].get<long double>(), first.SteeringForce[0]));
@@ -258,7 +258,7 @@ TEST(SceneJson, LeftOutFieldsTakeTheValuesOfNewObjects) {
 
     const TBug& turned = *group.Members[1];
     EXPECT_EQ(turned.Name, "Member_1");
-    EXPECT_EQ(turned.Orientation, 90);
+    EXPECT_EQ(turned.Orientation(), 90);
     EXPECT_NEAR(static_cast<double>(turned.Velocity[0]), 0, 1e-12);
     EXPECT_NEAR(static_cast<double>(turned.Velocity[1]), 10, 1e-12);
     EXPECT_EQ(turned.StartPosition, Vector(30, 40));

@@ -70,7 +70,7 @@ TEST_F(BugTest, NewTemplateDefaults) {
     EXPECT_EQ(bug->MaxForce, 30);
     EXPECT_EQ(bug->Shape.Size, Vector(5, 5));
     EXPECT_EQ(bug->Shape.Kind, 2);
-    EXPECT_EQ(bug->Orientation, 0);
+    EXPECT_EQ(bug->Orientation(), 0);
     EXPECT_EQ(bug->Velocity, Vector(10, 0));
     EXPECT_EQ(bug->Position, Vector(0, 0));
     EXPECT_EQ(bug->Group, &group);
@@ -135,7 +135,7 @@ TEST_F(BugTest, ApplyTemplateDrawsInAFixedOrder) {
         EXPECT_EQ(bug->MaxSpeed, maxSpeed);
         EXPECT_EQ(bug->MinSpeed, minSpeed);
         EXPECT_EQ(bug->CurrentSpeed, speed);
-        EXPECT_EQ(bug->Orientation, orientation);
+        EXPECT_EQ(bug->Orientation(), orientation);
         EXPECT_EQ(bug->MaxForce, maxForce);
         EXPECT_EQ(bug->Shape.Size, Vector(diameter, diameter));
         EXPECT_EQ(bug->CombinationMethod, cmWeightFactors);
@@ -162,7 +162,7 @@ TEST_F(BugTest, SetOrientationAndSetCurrentSpeed) {
     expectNear(bug->Velocity, -10, 0);
     bug->SetOrientation(450);
     expectNear(bug->Velocity, 0, -10);
-    EXPECT_EQ(bug->Orientation, 450);
+    EXPECT_EQ(bug->Orientation(), 450);
     bug->SetOrientation(225);
     expectNear(bug->Velocity, -10 / std::sqrt(2.0), -10 / std::sqrt(2.0));
     bug->SetOrientation(0);
@@ -210,7 +210,7 @@ TEST_F(BugTest, HundredFramesOfFreeAcceleration) {
             << "frame " << i;
         EXPECT_EQ(bug->Position[1], 150);
         EXPECT_EQ(bug->Velocity[1], 0);
-        EXPECT_EQ(bug->Orientation, 0);
+        EXPECT_EQ(bug->Orientation(), 0);
         if (previous < 30)
             EXPECT_NEAR(static_cast<double>(bug->CurrentSpeed / previous), 1.1, 1e-12);
         else
@@ -242,7 +242,7 @@ TEST_F(BugTest, OrientationFollowsTheVelocity) {
         auto bug = newBug();
         bug->Velocity = c.velocity;
         bug->Step(frame);
-        EXPECT_NEAR(static_cast<double>(bug->Orientation), c.orientation, 1e-12)
+        EXPECT_NEAR(static_cast<double>(bug->Orientation()), c.orientation, 1e-12)
             << c.velocity[0] << ", " << c.velocity[1];
         EXPECT_NEAR(static_cast<double>(bug->CurrentSpeed),
                     static_cast<double>(VecLength(c.velocity) * 1.1L), 1e-12);
@@ -259,9 +259,50 @@ TEST_F(BugTest, ABugAtRestStaysAtRestAndKeepsItsHeading) {
         bug->Step(frame);
     EXPECT_TRUE(VecIsZero(bug->Velocity));
     EXPECT_EQ(bug->CurrentSpeed, 0);
-    EXPECT_EQ(bug->Orientation, 123);
+    EXPECT_EQ(bug->Orientation(), 123);
     EXPECT_EQ(bug->Position, Vector(50, 60));
     EXPECT_EQ(bug->Element.TopLeft, (TPoint{47, 57}));
+}
+
+// The heading of a moving bug is worked out from its velocity when asked for;
+// it must stay what it was after the bug's last move, whatever changes the
+// velocity without moving the bug.
+TEST_F(BugTest, TheHeadingOfTheLastMoveOutlastsRestAndRescaling) {
+    const Vector directions[] = {{-3, -9}, {7, 1e-3L}, {-1, 1.0L / 3}, {5e-7L, -2}};
+    const Extended speeds[] = {1.0L / 7, 3, 80.5L, 1e5L};
+    for (const Vector& direction : directions) {
+        const Extended expected = atan2l(direction[1], direction[0]) * 180 / kPi;
+        const Extended degrees = expected < 0 ? expected + 360 : expected;
+        for (const Extended speed : speeds) {
+            auto bug = newBug();
+            bug->SetMinSpeed(0);
+            bug->Velocity = direction;
+            bug->Step(frame);
+            const Extended heading = bug->Orientation();
+            ASSERT_NEAR(static_cast<double>(heading), static_cast<double>(degrees), 1e-9);
+
+            bug->SetCurrentSpeed(speed);
+            EXPECT_EQ(bug->Orientation(), heading) << "rescaled to " << speed;
+            bug->StoreStartValues();
+            EXPECT_EQ(bug->StartOrientation, heading);
+
+            // Brought to rest by its speed limit.
+            bug->Velocity = direction;
+            bug->Step(frame);
+            const Extended lastHeading = bug->Orientation();
+            bug->SetMaxSpeed(0);
+            bug->Step(frame);
+            ASSERT_TRUE(VecIsZero(bug->Velocity));
+            EXPECT_EQ(bug->Orientation(), lastHeading);
+
+            TMemoryStream stream;
+            bug->SaveToStream(stream);
+            stream.SetPosition(0);
+            TBug loaded(group);
+            loaded.LoadFromStream(stream);
+            EXPECT_EQ(loaded.Orientation(), lastHeading);
+        }
+    }
 }
 
 TEST_F(BugTest, MinimumSpeedAboveMaximumWins) {
@@ -405,7 +446,7 @@ TEST_F(BugTest, StartValuesAreStoredAndRestored) {
     EXPECT_EQ(bug->Mass, 4);
     EXPECT_EQ(bug->MaxForce, 25);
     EXPECT_EQ(bug->CurrentSpeed, 6);
-    EXPECT_EQ(bug->Orientation, 90);
+    EXPECT_EQ(bug->Orientation(), 90);
     expectNear(bug->Velocity, 0, 6);
     EXPECT_EQ(bug->Behaviours, ownList);
     // Diameter, combination method and triggers are not start values.
@@ -444,7 +485,7 @@ TEST_F(BugTest, BugRecordRoundTrip) {
     // Inconsistent on purpose: loading stores the values as they are.
     bug->Velocity = Vector(3, 4);
     bug->CurrentSpeed = 9;
-    bug->Orientation = 33;
+    bug->AssignOrientation(33);
     bug->SetGroupMember(false);
 
     TMemoryStream stream;
@@ -499,7 +540,7 @@ TEST_F(BugTest, BugRecordRoundTrip) {
     EXPECT_EQ(loaded->MinSpeed, 2);
     EXPECT_EQ(loaded->MaxSpeed, 55);
     EXPECT_EQ(loaded->MaxForce, 17);
-    EXPECT_EQ(loaded->Orientation, 33);
+    EXPECT_EQ(loaded->Orientation(), 33);
     EXPECT_FALSE(loaded->GroupMember);
     EXPECT_EQ(loaded->Velocity, Vector(3, 4));
     EXPECT_EQ(loaded->Position, bug->Position);

@@ -190,7 +190,7 @@ TEST_F(SimulationClock, TriggerActsBeforeTheMovementOfItsFrame) {
     // from the push of its own velocity (no behaviours).
     EXPECT_NEAR(static_cast<double>(bug.Position[0]), 100, 1e-9);
     EXPECT_GT(bug.Position[1], 100);
-    EXPECT_NEAR(static_cast<double>(bug.Orientation), 90, 1e-9);
+    EXPECT_NEAR(static_cast<double>(bug.Orientation()), 90, 1e-9);
 }
 
 TEST_F(SimulationClock, FramesRepaintTheArenaUnlessTrailsAreShown) {

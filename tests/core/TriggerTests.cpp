@@ -61,7 +61,7 @@ TEST_F(TriggerTest, FiringWithNothingTickedChangesNothing) {
     EXPECT_EQ(bug->MaxSpeed, 80);
     EXPECT_EQ(bug->MinSpeed, 1);
     EXPECT_EQ(bug->CurrentSpeed, 10);
-    EXPECT_EQ(bug->Orientation, 0);
+    EXPECT_EQ(bug->Orientation(), 0);
     EXPECT_EQ(bug->MaxForce, 30);
     EXPECT_EQ(bug->Shape.Size, Vector(5, 5));
     EXPECT_EQ(bug->Velocity, Vector(10, 0));
@@ -133,7 +133,7 @@ TEST_F(TriggerTest, TickedValuesAreDrawnInOrder) {
     EXPECT_EQ(bug->MaxSpeed, maxSpeed);
     EXPECT_EQ(bug->MinSpeed, minSpeed);
     EXPECT_EQ(bug->CurrentSpeed, speed);
-    EXPECT_EQ(bug->Orientation, orientation);
+    EXPECT_EQ(bug->Orientation(), orientation);
     EXPECT_EQ(bug->MaxForce, maxForce);
     EXPECT_EQ(bug->Shape.Size, Vector(diameter, diameter));
     EXPECT_EQ(RandSeed(), oracle.Seed());
@@ -157,7 +157,7 @@ TEST_F(TriggerTest, TickedValuesAreDrawnInOrder) {
     const Extended maxForce2 = draw(20);
     EXPECT_EQ(other->Mass, 10);
     EXPECT_EQ(other->MinSpeed, 1);
-    EXPECT_EQ(other->Orientation, 90);
+    EXPECT_EQ(other->Orientation(), 90);
     EXPECT_EQ(other->Shape.Size, Vector(5, 5));
     EXPECT_EQ(other->MaxSpeed, maxSpeed2);
     EXPECT_EQ(other->MaxForce, maxForce2);
@@ -182,7 +182,7 @@ TEST_F(TriggerTest, DueTriggersFireAtTheStartOfStep) {
     later.CurrentFrame = 1;
     bug->Step(later);
     EXPECT_NEAR(static_cast<double>(bug->Velocity[0]), 11, 1e-12);
-    EXPECT_EQ(bug->Orientation, 0);
+    EXPECT_EQ(bug->Orientation(), 0);
 
     // Due at 0 : 0: the heading turns before the steering acts, so the force
     // (the velocity) pushes along +y and the speed is the old one plus a tenth.
@@ -191,7 +191,7 @@ TEST_F(TriggerTest, DueTriggersFireAtTheStartOfStep) {
     bug->Step(frame);
     EXPECT_NEAR(static_cast<double>(bug->Velocity[0]), 0, 1e-12);
     EXPECT_NEAR(static_cast<double>(bug->Velocity[1]), 11, 1e-12);
-    EXPECT_NEAR(static_cast<double>(bug->Orientation), 90, 1e-12);
+    EXPECT_NEAR(static_cast<double>(bug->Orientation()), 90, 1e-12);
     EXPECT_NEAR(static_cast<double>(bug->Position[0]), 100, 1e-12);
     EXPECT_NEAR(static_cast<double>(bug->Position[1]), 100.44, 1e-12);
 
@@ -203,12 +203,12 @@ TEST_F(TriggerTest, DueTriggersFireAtTheStartOfStep) {
     wrongSecond.CurrentSecond = 1;
     wrongSecond.CurrentFrame = 3;
     bug->Step(wrongSecond);
-    EXPECT_NEAR(static_cast<double>(bug->Orientation), 0, 1e-12);
+    EXPECT_NEAR(static_cast<double>(bug->Orientation()), 0, 1e-12);
     TFrameContext due = frame;
     due.CurrentSecond = 2;
     due.CurrentFrame = 3;
     bug->Step(due);
-    EXPECT_NEAR(static_cast<double>(bug->Orientation), 90, 1e-12);
+    EXPECT_NEAR(static_cast<double>(bug->Orientation()), 90, 1e-12);
 }
 
 TEST_F(TriggerTest, SeveralDueTriggersFireInListOrder) {
