@@ -346,6 +346,10 @@ void CollectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug,
             });
         if (searched) {
             filter.Judge(candidates, accepted, unsure);
+            // The neighbours' states are read by the forces; they are fetched
+            // while the indices are sorted.
+            for (const std::uint32_t index : accepted)
+                grid->PrefetchState(index);
             for (const std::uint32_t index : unsure)
                 if (filter.PassesExactTests(grid->State(index).Position))
                     accepted.Push(index);
@@ -353,7 +357,6 @@ void CollectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug,
             // member order.
             sortIndices(accepted.begin(), accepted.end());
             for (const std::uint32_t index : accepted) {
-                grid->PrefetchState(index);
                 const TMemberState& state = grid->State(index);
                 out.push_back({index, &state.Position, &state.Velocity});
             }
