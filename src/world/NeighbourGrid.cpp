@@ -76,13 +76,11 @@ void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Ex
             starts[column] += starts[column - 1];
         rowEntries_[row].resize(starts[columns_]);
     }
-    // File each member behind the members of its cell filed before it.
-    filed_.assign(columnStarts_.size(), 0);
+    // File each member in the next free slot of its cell.
+    nextSlot_ = columnStarts_;
     for (std::uint32_t i = 0; i < count; ++i) {
         TPlace& place = placeOfMember_[i];
-        const std::size_t cellIndex =
-            static_cast<std::size_t>(place.Row) * (columns_ + 1) + place.Column;
-        place.Slot = columnStarts_[cellIndex] + filed_[cellIndex]++;
+        place.Slot = nextSlot_[startIndex(place.Row, place.Column)]++;
         rowEntries_[place.Row][place.Slot] = entryOf(i, states_[i]);
     }
     built_ = true;

@@ -72,12 +72,15 @@ private:
     // Cells are found from coordinates rounded to double (see GridAxisCell).
     std::uint32_t columnOf(double x) const;
     std::uint32_t rowOf(double y) const;
-    // The first slot of each column of a row, and behind them the row's size.
-    std::uint32_t* columnStarts(std::uint32_t row) {
-        return &columnStarts_[static_cast<std::size_t>(row) * (columns_ + 1)];
+    // Where the start of a column of a row is kept in columnStarts_; each row
+    // has one more, its size.
+    std::size_t startIndex(std::uint32_t row, std::uint32_t column) const {
+        return static_cast<std::size_t>(row) * (columns_ + 1) + column;
     }
+    // The first slot of each column of a row, and behind them the row's size.
+    std::uint32_t* columnStarts(std::uint32_t row) { return &columnStarts_[startIndex(row, 0)]; }
     const std::uint32_t* columnStarts(std::uint32_t row) const {
-        return &columnStarts_[static_cast<std::size_t>(row) * (columns_ + 1)];
+        return &columnStarts_[startIndex(row, 0)];
     }
     // Moves member `index` to column `to` of its row, one column at a time;
     // `columns_` stands for the end of the row.
@@ -93,8 +96,8 @@ private:
     // to the next.
     std::vector<std::vector<TGridEntry>> rowEntries_;
     std::vector<std::uint32_t> columnStarts_;
-    // Build's count of the entries filed in each cell so far.
-    std::vector<std::uint32_t> filed_;
+    // Build's next free slot in each cell, laid out as columnStarts_.
+    std::vector<std::uint32_t> nextSlot_;
     std::vector<TPlace> placeOfMember_;
     std::vector<TMemberState> states_;
 };
