@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <ostream>
+#include <sys/stat.h>
 
 namespace kova {
 
@@ -48,6 +50,12 @@ TFileStream::TFileStream(const std::string& path, Mode mode) {
     file_ = std::fopen(path.c_str(), mode == Mode::Read ? "rb" : "wb");
     if (file_ == nullptr)
         throw EStreamError("Cannot open file \"" + path + "\": " + std::strerror(errno));
+    struct stat status {};
+    if (fstat(fileno(file_), &status) == 0 && S_ISDIR(status.st_mode)) {
+        std::fclose(file_);
+        file_ = nullptr;
+        throw EStreamError("Cannot open file \"" + path + "\": it is a folder");
+    }
     if (mode == Mode::Read) {
         fseeko(file_, 0, SEEK_END);
         readSize_ = static_cast<std::int64_t>(ftello(file_));
@@ -97,6 +105,15 @@ void TFileStream::Close() {
     file_ = nullptr;
     if (!flushed || !closed)
         throw EStreamError(kStreamWriteMessage);
+}
+
+// --- TOutputStream ---------------------------------------------------------
+
+std::size_t TOutputStream::Write(const void* buffer, std::size_t count) {
+    if (!out_.write(static_cast<const char*>(buffer), static_cast<std::streamsize>(count)))
+        return 0;
+    written_ += static_cast<std::int64_t>(count);
+    return count;
 }
 
 // --- TWriter ---------------------------------------------------------------

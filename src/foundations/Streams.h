@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <iosfwd>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -83,6 +84,23 @@ public:
 private:
     std::FILE* file_ = nullptr;
     std::int64_t readSize_ = -1; // known once for files opened for reading
+};
+
+// A stream that only writes, into a std::ostream (an output file's text).
+// Reading gives nothing; the position is the number of bytes written.
+class TOutputStream : public TStream {
+public:
+    explicit TOutputStream(std::ostream& out) : out_(out) {}
+
+    std::size_t Read(void*, std::size_t) override { return 0; }
+    std::size_t Write(const void* buffer, std::size_t count) override;
+    std::int64_t Position() const override { return written_; }
+    void SetPosition(std::int64_t) override {}
+    std::int64_t Size() const override { return written_; }
+
+private:
+    std::ostream& out_;
+    std::int64_t written_ = 0;
 };
 
 // Value tags of the typed-value encoding.

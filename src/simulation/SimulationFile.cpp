@@ -1,5 +1,6 @@
 #include "simulation/SimulationFile.h"
 
+#include "foundations/OutputFile.h"
 #include "foundations/Streams.h"
 #include "simulation/Simulation.h"
 #include "steering/SteeringBehaviour.h"
@@ -290,34 +291,12 @@ void OpenSimulationFile(TSimulation& simulation, const std::string& path) {
 }
 
 void SaveSimulationFile(TSimulation& simulation, const std::string& path) {
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string name = target.filename().string();
-    name.insert(0, 1, '.');
-    name.append(".XXXXXX");
-    std::string temporary = (folder / name).string();
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0)
-        throw EStreamError("Cannot save \"" + path + "\": " + std::strerror(errno));
-    // mkstemp creates the file readable by its owner only; give it the
-    // permissions a newly created file normally has.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    close(fd);
-    try {
-        TFileStream stream(temporary, TFileStream::Mode::Create);
-        WriteSimulationFile(simulation, stream);
-        stream.Close();
-        std::error_code error;
-        fs::rename(temporary, target, error);
-        if (error)
-            throw EStreamError("Cannot save \"" + path + "\": " + error.message());
-    } catch (...) {
-        std::remove(temporary.c_str());
-        throw;
-    }
+    TOutputFile output(path);
+    TOutputStream stream(output.Stream());
+    WriteSimulationFile(simulation, stream);
+    if (!output.Stream().flush())
+        throw EStreamError(kStreamWriteMessage);
+    output.Commit();
 }
 
 } // namespace kova

@@ -19,9 +19,9 @@ void WriteSimulationFile(TSimulation& simulation, TStream& stream);
 // EStreamError carries the message to show.
 void ReadSimulationFile(TSimulation& simulation, TStream& stream);
 
-// The same on a path. Saving goes through a temporary file in the target's
-// folder that replaces the target only once it is complete, so a failed save
-// never destroys the previous file.
+// The same on a path. Saving goes through TOutputFile, so a failed save never
+// destroys the previous file, and links, devices and read-only files are
+// treated as TOutputFile describes; a write that fails is "Stream-Write-Fehler".
 void OpenSimulationFile(TSimulation& simulation, const std::string& path);
 void SaveSimulationFile(TSimulation& simulation, const std::string& path);
 

@@ -1,3 +1,4 @@
+#include "foundations/OutputFile.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
@@ -5,6 +6,7 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    kova::InstallPartialFileCleanup();
     QApplication::setApplicationName("Kova");
 
     kova::TfrMain mainWindow;
