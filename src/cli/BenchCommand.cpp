@@ -94,7 +94,8 @@ TCliCommand AddBenchCommand(CLI::App& app) {
         ->type_name("N")
         ->check(CLI::Range(0, 1'000'000));
     command->add_flag("--direct", options->Direct, "search without the spatial index");
-    return {command, [options] { return bench(*options); }};
+    return {command, [options] { return bench(*options); },
+            [options] { return "a workload of " + std::to_string(options->Bugs) + " bugs"; }};
 }
 
 } // namespace kova

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <sstream>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kova {
@@ -46,9 +46,18 @@ bool parseClockTime(const std::string& text, TClockTime& time) {
 
 } // namespace
 
-int RunCliAction(const std::function<int()>& action) {
+std::string QuotedPath(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
+int RunCliAction(const TCliCommand& command) {
     try {
-        return action();
+        return command.Action();
+    } catch (const std::bad_alloc&) {
+        std::cout.flush();
+        std::cerr << "kova-cli: there is not enough memory to work on "
+                  << (command.Subject ? command.Subject() : std::string("this")) << '\n';
+        return kExitFailure;
     } catch (const std::exception& error) {
         std::cout.flush();
         std::cerr << "kova-cli: " << oneLine(error.what()) << '\n';
@@ -74,6 +83,9 @@ TClockTime ParseClockTime(const std::string& text) {
 }
 
 std::string ReadTextFile(const std::string& path) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored))
+        throw EStreamError("Cannot read \"" + path + "\": it is a folder");
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw EStreamError("Cannot read \"" + path + "\": " + std::strerror(errno));
@@ -82,62 +94,6 @@ std::string ReadTextFile(const std::string& path) {
     if (in.bad())
         throw EStreamError("Cannot read \"" + path + "\": " + std::strerror(errno));
     return text.str();
-}
-
-// --- TOutputFile ---------------------------------------------------------------
-
-TOutputFile::TOutputFile(std::string path) : path_(std::move(path)) {
-    namespace fs = std::filesystem;
-    const fs::path target(path_);
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    temporary_ = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = mkstemp(temporary_.data());
-    if (fd < 0) {
-        temporary_.clear();
-        fail(std::strerror(errno));
-    }
-    // mkstemp makes the file private; give it the usual permissions.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    close(fd);
-    stream_.open(temporary_, std::ios::binary | std::ios::trunc);
-    if (!stream_) {
-        const int reason = errno;
-        std::remove(temporary_.c_str());
-        temporary_.clear();
-        fail(std::strerror(reason));
-    }
-}
-
-TOutputFile::~TOutputFile() {
-    if (!committed_ && !temporary_.empty()) {
-        stream_.close();
-        std::remove(temporary_.c_str());
-    }
-}
-
-void TOutputFile::Commit() {
-    stream_.flush();
-    if (!stream_)
-        fail("write error");
-    stream_.close();
-    if (stream_.fail())
-        fail("write error");
-    std::error_code error;
-    std::filesystem::rename(temporary_, path_, error);
-    if (error)
-        fail(error.message());
-    committed_ = true;
-}
-
-void TOutputFile::Withdraw() {
-    if (committed_)
-        std::remove(path_.c_str());
-}
-
-void TOutputFile::fail(const std::string& reason) const {
-    throw EStreamError("Cannot write \"" + path_ + "\": " + reason);
 }
 
 // --- TProgress -----------------------------------------------------------------

@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <string>
 
@@ -17,15 +16,21 @@ class TSimulation;
 struct TCliCommand {
     CLI::App* Command = nullptr;
     std::function<int()> Action;
+    // What the command works on ("\"flock.kvz\""), named when it runs out of
+    // memory.
+    std::function<std::string()> Subject;
 };
 
 // Exit statuses: 1 for a failure while working, 2 for a wrong command line.
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
-// Runs an action; any exception becomes one line "kova-cli: <message>" on
-// stderr and the failure status.
-int RunCliAction(const std::function<int()>& action);
+// "\"<path>\"", as messages name files.
+std::string QuotedPath(const std::string& path);
+
+// Runs a command's action; any exception becomes one line
+// "kova-cli: <message>" on stderr and the failure status.
+int RunCliAction(const TCliCommand& command);
 
 // A time of the simulation clock, "SEC:FRAME" on the command line.
 struct TClockTime {
@@ -39,32 +44,6 @@ TClockTime ParseClockTime(const std::string& text);
 
 // The whole file; throws EStreamError naming the file and the reason.
 std::string ReadTextFile(const std::string& path);
-
-// A text file that appears under its name only once it is complete: it is
-// written to a temporary file in the same folder, and Commit renames that over
-// the target. Without Commit the temporary file is removed, so a failure
-// leaves nothing behind. Throws EStreamError naming the file and the reason.
-class TOutputFile {
-public:
-    explicit TOutputFile(std::string path);
-    ~TOutputFile();
-    TOutputFile(const TOutputFile&) = delete;
-    TOutputFile& operator=(const TOutputFile&) = delete;
-
-    std::ostream& Stream() { return stream_; }
-    void Commit();
-    // Takes back a committed file, for when a later output of the same
-    // command fails.
-    void Withdraw();
-
-private:
-    [[noreturn]] void fail(const std::string& reason) const;
-
-    std::string path_;
-    std::string temporary_;
-    std::ofstream stream_;
-    bool committed_ = false;
-};
 
 // "label: done of total" on stderr, rewritten in place a few times a second,
 // and only when stderr is a terminal.

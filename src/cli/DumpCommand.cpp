@@ -33,7 +33,8 @@ TCliCommand AddDumpCommand(CLI::App& app) {
         ->required()
         ->type_name("FILE");
     command->footer(BuildSceneHelp());
-    return {command, [options] { return dump(*options); }};
+    return {command, [options] { return dump(*options); },
+            [options] { return QuotedPath(options->File); }};
 }
 
 } // namespace kova

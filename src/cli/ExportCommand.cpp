@@ -102,7 +102,8 @@ TCliCommand AddExportCommand(CLI::App& app) {
         ->add_option("-o,--output", options->Output,
                      "kmd file to write, replaced only once it is complete (default: stdout)")
         ->type_name("FILE");
-    return {command, [options] { return exportMotion(*options); }};
+    return {command, [options] { return exportMotion(*options); },
+            [options] { return QuotedPath(options->File); }};
 }
 
 } // namespace kova

@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 #include "cli/ExtendedText.h"
 #include "cli/SceneJson.h"
+#include "foundations/OutputFile.h"
 #include "simulation/Simulation.h"
 #include "simulation/SimulationFile.h"
 #include "simulation/SimulationHost.h"
@@ -9,6 +10,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace kova {
 
@@ -78,14 +80,21 @@ void report(std::uint64_t frames, std::uint64_t bugSteps, std::chrono::duration<
 // "Run" without a window: from 0:0 (as loaded), frame after frame with no
 // delay and no drawing, for as many frames as the span takes.
 int run(const TRunOptions& options) {
-    TSimulation simulation;
-    OpenSimulationFile(simulation, options.File);
+    std::vector<std::string> outputs;
+    for (const std::string* output : {&options.Trace, &options.State})
+        if (!output->empty())
+            outputs.push_back(*output);
+    CheckOutputsAreDistinct({options.File}, outputs);
+    // Opened before the run, so that an output that cannot be written stops
+    // the command before the frames are spent.
     std::optional<TOutputFile> trace;
     std::optional<TOutputFile> state;
     if (!options.Trace.empty())
         trace.emplace(options.Trace);
     if (!options.State.empty())
         state.emplace(options.State);
+    TSimulation simulation;
+    OpenSimulationFile(simulation, options.File);
 
     TTraceHost host(simulation, trace ? &trace->Stream() : nullptr);
     simulation.SetHost(&host);
@@ -103,17 +112,7 @@ int run(const TRunOptions& options) {
 
     if (state)
         state->Stream() << WriteSceneText(DumpSimulation(simulation));
-    if (trace)
-        trace->Commit();
-    if (state) {
-        try {
-            state->Commit();
-        } catch (...) {
-            if (trace)
-                trace->Withdraw();
-            throw;
-        }
-    }
+    TOutputFile::CommitAll({trace ? &*trace : nullptr, state ? &*state : nullptr});
     report(frames, frames * bugCount, elapsed);
     return 0;
 }
@@ -133,7 +132,7 @@ TCliCommand AddRunCommand(CLI::App& app) {
         "frame's step and the time at which the frame started:\n"
         "  second,frame,group,bug,id,x,y,vx,vy,orientation,speed\n"
         "Numbers are decimals that read back to the same 80-bit values (see \"build --help\").\n"
-        "Output files are replaced only once the run has completed.");
+        "Output files are replaced only once the run has completed; \"-\" is stdout.");
     command->add_option("FILE", options->File, "simulation file (.kvz)")
         ->required()
         ->type_name("FILE");
@@ -147,7 +146,8 @@ TCliCommand AddRunCommand(CLI::App& app) {
         ->add_option("--state", options->State,
                      "JSON scene of the simulation after the last frame, not rewound")
         ->type_name("FILE");
-    return {command, [options] { return run(*options); }};
+    return {command, [options] { return run(*options); },
+            [options] { return QuotedPath(options->File); }};
 }
 
 } // namespace kova

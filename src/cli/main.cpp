@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "foundations/Matrix.h"
+#include "foundations/OutputFile.h"
 
 #include <iterator>
 #include <vector>
@@ -18,6 +19,7 @@ constexpr TAddCommand kCommands[] = {
 
 int main(int argc, char** argv) {
     kova::InitVectors(2);
+    kova::InstallPartialFileCleanup();
 
     CLI::App app("kova-cli: inspect, build, run and export Kova simulations without a window.");
     app.require_subcommand(1);
@@ -33,6 +35,6 @@ int main(int argc, char** argv) {
     }
     for (const kova::TCliCommand& command : commands)
         if (command.Command->parsed())
-            return kova::RunCliAction(command.Action);
+            return kova::RunCliAction(command);
     return kova::kExitUsage;
 }
