@@ -12,36 +12,53 @@ namespace kova {
 
 namespace {
 
-// The highest integer under an "id" key anywhere in the scene (0 for none).
-std::int32_t highestId(const TSceneJson& value) {
+// The highest integer under an "id" key anywhere in the scene outside comments
+// (0 for none). The walk keeps its own stack of values still to visit.
+std::int32_t highestId(const TSceneJson& scene) {
     std::int64_t highest = 0;
-    if (value.is_object()) {
-        for (const auto& item : value.items()) {
-            const TSceneJson& v = item.value();
-            if (item.key() == "id" && v.is_number_integer())
-                highest =
-                    std::max(highest, std::min<std::int64_t>(v.get<std::int64_t>(), INT32_MAX));
-            else
-                highest = std::max<std::int64_t>(highest, highestId(v));
+    std::vector<const TSceneJson*> pending = {&scene};
+    while (!pending.empty()) {
+        const TSceneJson& value = *pending.back();
+        pending.pop_back();
+        if (value.is_object()) {
+            for (const auto& item : value.items()) {
+                const TSceneJson& v = item.value();
+                if (IsCommentKey(item.key()))
+                    continue;
+                if (item.key() == "id" && v.is_number_integer())
+                    highest =
+                        std::max(highest, std::min<std::int64_t>(v.get<std::int64_t>(), INT32_MAX));
+                else
+                    pending.push_back(&v);
+            }
+        } else if (value.is_array()) {
+            for (const TSceneJson& item : value)
+                pending.push_back(&item);
         }
-    } else if (value.is_array()) {
-        for (const TSceneJson& item : value)
-            highest = std::max<std::int64_t>(highest, highestId(item));
     }
     return static_cast<std::int32_t>(highest);
 }
 
 std::uint8_t readBehaviourKind(const TSceneJson& value, const std::string& path) {
+    const std::string expected = "expected a behaviour kind from 0 to " +
+                                 std::to_string(kBehaviourKindCount - 1) +
+                                 " or its name (\"Seek\", ...)";
     if (value.is_string()) {
         for (int kind = 0; kind < kBehaviourKindCount; ++kind)
             if (value.get_ref<const std::string&>() ==
                 BehaviourKindName(static_cast<std::uint8_t>(kind)))
                 return static_cast<std::uint8_t>(kind);
-        SceneFail(path, "expected a behaviour kind from 0 to 8 or its name (\"Seek\", ...)");
+        SceneFail(path, expected);
     }
-    return ReadInteger<std::uint8_t>(value, path);
+    if (!value.is_number_integer() || value.get<std::int64_t>() < 0 ||
+        value.get<std::int64_t>() >= kBehaviourKindCount)
+        SceneFail(path, expected);
+    return static_cast<std::uint8_t>(value.get<std::int64_t>());
 }
 
+// 0 is a circle and 1 a line. The file keeps any other byte as well, and the
+// steering skips such an obstacle; a scene may give one so that every file
+// can be written as a scene and built back.
 std::uint8_t readObstacleKind(const TSceneJson& value, const std::string& path) {
     if (value.is_string()) {
         if (value.get_ref<const std::string&>() == "circle")
@@ -50,7 +67,11 @@ std::uint8_t readObstacleKind(const TSceneJson& value, const std::string& path) 
             return TObstacle::kLine;
         SceneFail(path, "expected 0, 1, \"circle\" or \"line\"");
     }
-    return ReadInteger<std::uint8_t>(value, path);
+    if (!value.is_number_integer() || value.get<std::int64_t>() < 0 ||
+        value.get<std::int64_t>() > 255)
+        SceneFail(path, "expected an obstacle kind from 0 to 255 (0 a circle, 1 a line), "
+                        "\"circle\" or \"line\"");
+    return static_cast<std::uint8_t>(value.get<std::int64_t>());
 }
 
 // Puts the process-wide Id counter and random seed back when the build ends.
@@ -88,6 +109,7 @@ public:
             owner->Triggers = resolveTriggers(*ids, path);
         forEachItem(scene, "groups",
                     [&](const TSceneJson& v, const std::string& path) { readGroup(v, path); });
+        checkReferencedIds();
         resolveTargetBugs();
     }
 
@@ -96,6 +118,13 @@ private:
         TBasisBug* Owner;
         const TSceneJson* Ids;
         std::string Path;
+    };
+
+    // An object that references can name by its Id, and its place in the scene.
+    struct TIdHolder {
+        const TNamedObject* Object;
+        std::string Path;
+        bool IdGiven;
     };
 
     template <typename Visit> void forEachItem(TSceneFields& fields, const char* key, Visit visit) {
@@ -166,6 +195,7 @@ private:
         fields.Finish();
         obstacle.UpdateElement();
         obstacles_.emplace(obstacle.Id, &obstacle);
+        obstacleHolders_.push_back({&obstacle, path, fields.Find("id") != nullptr});
     }
 
     void readTrigger(const TSceneJson& value, const std::string& path) {
@@ -182,6 +212,7 @@ private:
             readTemplate(trigger.Template, *tmpl, fields.Path("template"), false);
         fields.Finish();
         triggers_.emplace(trigger.Id, &trigger);
+        triggerHolders_.push_back({&trigger, path, fields.Find("id") != nullptr});
     }
 
     void readGroup(const TSceneJson& value, const std::string& path) {
@@ -286,7 +317,8 @@ private:
 
     void readMember(TBugGroup& group, const TSceneJson& value, const std::string& path) {
         if (value.is_array()) {
-            simulation_.CreateBug(group, ReadVector(value, path));
+            memberHolders_.push_back(
+                {simulation_.CreateBug(group, ReadVector(value, path)), path, false});
             return;
         }
         if (!value.is_object())
@@ -321,6 +353,7 @@ private:
         fields.Finish();
         bug.StoreStartValues();
         bug.RefreshElement();
+        memberHolders_.push_back({&bug, path, fields.Find("id") != nullptr});
     }
 
     std::vector<TTrigger*> resolveTriggers(const TSceneJson& value, const std::string& path) {
@@ -350,6 +383,24 @@ private:
         }
     }
 
+    // The file finds triggers, member bugs and obstacles through one table of
+    // Ids, filled in that order, where the first object entered under an Id
+    // hides every later one: a reference to the later object would find the
+    // earlier, or an object of the wrong kind, and the file would not load.
+    // Ids the builder draws lie above every given Id, so only given Ids clash,
+    // unless the counter wraps round past the highest Id.
+    void checkReferencedIds() const {
+        std::unordered_map<std::int32_t, const TIdHolder*> holders;
+        for (const auto* list : {&triggerHolders_, &memberHolders_, &obstacleHolders_})
+            for (const TIdHolder& holder : *list) {
+                const auto [earlier, isNew] = holders.emplace(holder.Object->Id, &holder);
+                if (!isNew)
+                    SceneFail(holder.IdGiven ? FieldPath(holder.Path, "id") : holder.Path,
+                              "Id " + std::to_string(holder.Object->Id) + " is already the Id of " +
+                                  earlier->second->Path);
+            }
+    }
+
     // Target bugs may be members of any group, so they are looked up once every
     // member exists; members' copies of template behaviours are resolved too.
     void resolveTargetBugs() {
@@ -375,6 +426,9 @@ private:
     std::unordered_map<std::int32_t, TTrigger*> triggers_;
     std::unordered_map<std::int32_t, TObstacle*> obstacles_;
     std::vector<TPendingTriggerList> pendingTriggerLists_;
+    std::vector<TIdHolder> triggerHolders_;
+    std::vector<TIdHolder> memberHolders_;
+    std::vector<TIdHolder> obstacleHolders_;
 };
 
 } // namespace
@@ -393,6 +447,9 @@ std::unique_ptr<TSimulation> BuildSimulation(const TSceneJson& scene) {
     simulation->Rewind();
     return simulation;
 }
+
+// The help gives the nesting limit and the behaviour kinds in words.
+static_assert(kMaxSceneDepth == 256 && kBehaviourKindCount == 9);
 
 const char* BuildSceneHelp() {
     return R"(Scene files (JSON), as "dump" writes them and "build" reads them:
@@ -435,9 +492,14 @@ Building: every field may be left out; objects are made as the program makes
   - a randomised value given as a number n means {"base": n, "apply": true};
   - behaviour kinds may be names ("Seek", "Obstacle Avoidance"), obstacle
     kinds "circle" or "line", signModes "+", "-", "+-".
-  Objects without an "id" get Ids above the highest Id in the scene. Current
-  values become start values and the clock is 0:0, as after loading a file
-  ("startPosition" is only checked). Keys beginning with "_" are comments.)";
+  Behaviour kinds are 0 to 8; obstacle kinds 0 (circle), 1 (line) or another
+  byte up to 255, an obstacle that steering passes by.
+  Objects without an "id" get Ids above the highest Id in the scene. Triggers,
+  members and obstacles are found by Id, so no two of them may share one.
+  Current values become start values and the clock is 0:0, as after loading a
+  file ("startPosition" is only checked). Keys beginning with "_" are
+  comments, which change nothing. Arrays and objects nest at most 256 levels
+  deep.)";
 }
 
 } // namespace kova

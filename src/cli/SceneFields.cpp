@@ -12,6 +12,10 @@ std::string IndexPath(const std::string& path, std::size_t index) {
     return path + "[" + std::to_string(index) + "]";
 }
 
+bool IsCommentKey(const std::string& key) {
+    return !key.empty() && key[0] == '_';
+}
+
 void SceneFail(const std::string& path, const std::string& what) {
     throw ESceneError(path.empty() ? what : path + ": " + what);
 }
@@ -57,8 +61,13 @@ int hexValue(char c) {
 std::string ReadName(const TSceneJson& value, const std::string& path) {
     if (value.is_string())
         return value.get<std::string>();
-    if (value.is_object() && value.size() == 1 && value.contains("bytes") &&
-        value["bytes"].is_string()) {
+    const auto onlyBytes = [&] {
+        for (const auto& item : value.items())
+            if (item.key() != "bytes" && !IsCommentKey(item.key()))
+                return false;
+        return true;
+    };
+    if (value.is_object() && value.contains("bytes") && value["bytes"].is_string() && onlyBytes()) {
         const std::string& hex = value["bytes"].get_ref<const std::string&>();
         std::string bytes;
         for (std::size_t i = 0; i + 1 < hex.size() && hex.size() % 2 == 0; i += 2) {
@@ -197,9 +206,7 @@ void TSceneFields::Get(const std::string& key, Vector& target) {
 void TSceneFields::Finish() const {
     for (const auto& item : object_.items()) {
         const std::string& key = item.key();
-        if (!key.empty() && key[0] == '_')
-            continue;
-        if (used_.count(key) == 0)
+        if (!IsCommentKey(key) && used_.count(key) == 0)
             SceneFail(Path(key), "unknown field");
     }
 }

@@ -18,6 +18,8 @@ namespace kova {
 
 std::string FieldPath(const std::string& path, const std::string& key);
 std::string IndexPath(const std::string& path, std::size_t index);
+// Keys beginning with "_" are comments, which nothing reads.
+bool IsCommentKey(const std::string& key);
 [[noreturn]] void SceneFail(const std::string& path, const std::string& what);
 
 // A JSON number, or a string of ParseExactText.

@@ -3,6 +3,7 @@
 #include "cli/ExtendedText.h"
 
 #include <cstdio>
+#include <type_traits>
 
 namespace kova {
 
@@ -135,11 +136,82 @@ void appendIndented(std::string& out, const TSceneJson& value, int depth, std::s
     out += isArray ? ']' : '}';
 }
 
+// "line L, column C" of the byte at `offset`, both counted from 1 as the JSON
+// parser counts them.
+std::string positionText(const std::string& text, std::size_t offset) {
+    std::size_t line = 1;
+    std::size_t lineStart = 0;
+    for (std::size_t i = 0; i < offset && i < text.size(); ++i)
+        if (text[i] == '\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+    return "line " + std::to_string(line) + ", column " + std::to_string(offset - lineStart + 1);
+}
+
+// Refuses arrays and objects nested deeper than kMaxSceneDepth. Brackets in
+// strings do not count; an escaped character never ends a string. Text that is
+// not JSON may be counted wrongly, but the parser refuses it anyway.
+void checkNesting(const std::string& text) {
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxSceneDepth)
+                throw ESceneError(positionText(text, i) + ": the scene is nested deeper than " +
+                                  std::to_string(kMaxSceneDepth) + " levels");
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+}
+
+// The parser's own tree builder, except that a number too large for an 80-bit
+// float is refused with its place in the text like every other parse error
+// (the parser reports it without one).
+class TSceneReader : public nlohmann::detail::json_sax_dom_parser<TSceneJson> {
+public:
+    TSceneReader(TSceneJson& result, const std::string& text)
+        : json_sax_dom_parser(result), text_(text) {}
+
+    // `end` is the offset just past the token that failed.
+    template <class Exception>
+    bool parse_error(std::size_t end, const std::string& token, const Exception& error) {
+        if constexpr (std::is_same_v<Exception, TSceneJson::out_of_range>) {
+            if (error.id == 406) {
+                const std::size_t start = end >= token.size() ? end - token.size() : 0;
+                const std::string number = token.size() <= kShownNumberLength
+                                               ? token
+                                               : token.substr(0, kShownNumberLength) + "... (" +
+                                                     std::to_string(token.size()) + " characters)";
+                throw ESceneError(positionText(text_, start) + ": the number " + number +
+                                  " is too large");
+            }
+        }
+        return json_sax_dom_parser::parse_error(end, token, error);
+    }
+
+private:
+    static constexpr std::size_t kShownNumberLength = 30;
+    const std::string& text_;
+};
+
 } // namespace
 
 TSceneJson ParseSceneText(const std::string& text) {
+    checkNesting(text);
+    TSceneJson scene;
+    TSceneReader reader(scene, text);
     try {
-        return TSceneJson::parse(text);
+        TSceneJson::sax_parse(text, &reader);
     } catch (const TSceneJson::parse_error& error) {
         // "[json.exception.parse_error.101] parse error at line 1, column 2: ..."
         std::string message = error.what();
@@ -148,6 +220,7 @@ TSceneJson ParseSceneText(const std::string& text) {
             message = message.substr(at + 3);
         throw ESceneError(message);
     }
+    return scene;
 }
 
 std::string WriteSceneText(const TSceneJson& scene) {

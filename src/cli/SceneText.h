@@ -21,7 +21,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Throws ESceneError "line L, column C: ..." for text that is not JSON.
+// The deepest nesting of arrays and objects a scene may have; a scene's own
+// fields go at most eight levels deep. Deeper text is refused before it is
+// parsed, so that nothing that walks the tree runs out of stack.
+inline constexpr int kMaxSceneDepth = 256;
+
+// Throws ESceneError "line L, column C: ..." for text that is not JSON, for a
+// number beyond the range of an 80-bit float and for nesting deeper than
+// kMaxSceneDepth.
 TSceneJson ParseSceneText(const std::string& text);
 
 // Indented JSON with every float in its exact decimal text (ExactDecimalText).

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/SceneJson.h"
 #include "foundations/Streams.h"
 #include "simulation/Simulation.h"
 #include "simulation/SimulationFile.h"
@@ -31,6 +32,20 @@ inline std::unique_ptr<TSimulation> LoadBytes(const Bytes& bytes) {
     TMemoryStream stream(bytes);
     ReadSimulationFile(*simulation, stream);
     return simulation;
+}
+
+// Builds the scene text and checks that the file the program would save from
+// the result opens again and saves to the same bytes: an accepted scene never
+// gives a file the program refuses or reads differently.
+inline std::unique_ptr<TSimulation> BuildLoadable(const std::string& scene) {
+    auto built = BuildSimulation(ParseSceneText(scene));
+    const Bytes saved = FileBytes(*built);
+    try {
+        EXPECT_EQ(FileBytes(*LoadBytes(saved)), saved) << "the built file reads back differently";
+    } catch (const EStreamError& error) {
+        ADD_FAILURE() << "the built file does not open: " << error.what();
+    }
+    return built;
 }
 
 inline std::string ReadFile(const std::filesystem::path& path) {

@@ -1,3 +1,4 @@
+#include "CliTestSupport.h"
 #include "cli/SceneJson.h"
 #include "simulation/Simulation.h"
 
@@ -46,6 +47,15 @@ const ErrorCase kErrorCases[] = {
     {R"({"groups": [{"template": {"behaviours": [{"kind": "Wander"}]}}]})",
      "groups[0].template.behaviours[0].kind: expected a behaviour kind from 0 to 8 or its name "
      "(\"Seek\", ...)"},
+    {R"({"groups": [{"template": {"behaviours": [{"kind": 99}]}}]})",
+     "groups[0].template.behaviours[0].kind: expected a behaviour kind from 0 to 8 or its name "
+     "(\"Seek\", ...)"},
+    {R"({"triggers": [{"template": {"behaviours": [{}, {"kind": 9}]}}]})",
+     "triggers[0].template.behaviours[1].kind: expected a behaviour kind from 0 to 8 or its name "
+     "(\"Seek\", ...)"},
+    {R"({"groups": [{"members": [{"behaviours": [{"kind": -1}]}]}]})",
+     "groups[0].members[0].behaviours[0].kind: expected a behaviour kind from 0 to 8 or its name "
+     "(\"Seek\", ...)"},
     {R"({"groups": [{"template": {"behaviours": [{"weight": -1}]}}]})",
      "groups[0].template.behaviours[0].weight: expected an integer from 0 to 65535"},
     {R"({"groups": [{"template": {"behaviours": [{"targetIsBug": true}]}}]})",
@@ -60,6 +70,27 @@ const ErrorCase kErrorCases[] = {
      "groups[0].template.behaviours[0].obstacleIds[1]: no obstacle has Id 6"},
     {R"({"obstacles": [{"kind": "square"}]})",
      "obstacles[0].kind: expected 0, 1, \"circle\" or \"line\""},
+    {R"({"obstacles": [{}, {"kind": 256}]})",
+     "obstacles[1].kind: expected an obstacle kind from 0 to 255 (0 a circle, 1 a line), "
+     "\"circle\" or \"line\""},
+    // Triggers, members and obstacles share one table of Ids in the file, in
+    // that order: the later object is named first.
+    {R"({"obstacles": [{"id": 5}], "groups": [{"members": [[1, 1], [2, 2], {"id": 5}]}]})",
+     "obstacles[0].id: Id 5 is already the Id of groups[0].members[2]"},
+    {R"({"groups": [{"members": [{"id": 5}]}], "triggers": [{"id": 5}]})",
+     "groups[0].members[0].id: Id 5 is already the Id of triggers[0]"},
+    {R"({"triggers": [{"id": 3}, {"id": 4}], "obstacles": [{"id": 4}]})",
+     "obstacles[0].id: Id 4 is already the Id of triggers[1]"},
+    {R"({"triggers": [{"id": 3}, {"id": 3}]})",
+     "triggers[1].id: Id 3 is already the Id of triggers[0]"},
+    {R"({"groups": [{"members": [{"id": 7}]}, {"members": [[1, 1], {"id": 7}]}]})",
+     "groups[1].members[1].id: Id 7 is already the Id of groups[0].members[0]"},
+    // Past the highest Id the counter wraps round to the lowest.
+    {R"({"settings": {"id": 2147483647}, "triggers": [{"id": -2147483647}], "obstacles": [{}],
+         "groups": [{"template": {"behaviours": [{"obstacleIds": [-2147483647]}]}}]})",
+     "obstacles[0]: Id -2147483647 is already the Id of triggers[0]"},
+    {R"({"obstacles": [{"id": 8}, {"id": 8}]})",
+     "obstacles[1].id: Id 8 is already the Id of obstacles[0]"},
     {R"({"groups": [{"members": [{"shape": {"size": 5}}]}]})",
      "groups[0].members[0].shape.size: expected an array of two numbers"},
     {R"({"groups": [{"name": {"bytes": "4g"}}]})", "groups[0].name: expected a string"},
@@ -78,21 +109,55 @@ TEST(SceneErrors, NameTheFieldAtFault) {
     }
 }
 
-TEST(SceneErrors, TextThatIsNotJsonGivesLineAndColumn) {
-    try {
-        ParseSceneText("{\n  \"settings\": {,}\n}");
-        ADD_FAILURE() << "accepted";
-    } catch (const ESceneError& caught) {
-        const std::string message = caught.what();
-        EXPECT_EQ(message.rfind("line 2, column 16: syntax error", 0), 0U) << message;
-        EXPECT_EQ(message.find('\n'), std::string::npos);
+std::string Repeated(const std::string& piece, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += piece;
+    return text;
+}
+
+// Text that cannot be read as a scene is refused with its line and column and
+// a message that begins as given.
+TEST(SceneErrors, TextThatCannotBeReadGivesLineAndColumn) {
+    const std::string deep = Repeated("[", 200000) + Repeated("]", 200000);
+    const std::pair<std::string, std::string> cases[] = {
+        {"{\n  \"settings\": {,}\n}", "line 2, column 16: syntax error"},
+        // Deep enough to overflow the stack of anything that walks the tree
+        // recursively, even in a comment; the 257th level is at fault.
+        {"{\"_\": 1,\n \"__\": " + deep + "}",
+         "line 2, column 263: the scene is nested deeper than 256 levels"},
+        {"{\"_\": \"[{\\\"\",\n \"__\": " + Repeated("{\"a\": ", 300) + "}",
+         "line 2, column 1538: the scene is nested deeper than 256 levels"},
+        {"{\n  \"space\": {\n    \"width\": 1e5000\n  }\n}",
+         "line 3, column 14: the number 1e5000 is too large"},
+        {"{\"space\": {\"height\": 2, \"width\": -1.5E+5000}}",
+         "line 1, column 34: the number -1.5E+5000 is too large"},
+        {"[\"1e5000\", 1" + Repeated("0", 5000) + "]",
+         "line 1, column 12: the number 100000000000000000000000000000... (5001 characters) is "
+         "too large"},
+    };
+    for (const auto& [text, expected] : cases) {
+        SCOPED_TRACE(expected);
+        try {
+            BuildSimulation(ParseSceneText(text));
+            ADD_FAILURE() << "accepted";
+        } catch (const ESceneError& caught) {
+            const std::string message = caught.what();
+            EXPECT_EQ(message.substr(0, expected.size()), expected);
+            EXPECT_EQ(message.find('\n'), std::string::npos);
+        }
     }
+    // At the limit, counting no bracket inside a string: 256 levels are read.
+    const std::string atTheLimit =
+        "{\"_\": \"[{[\", \"__\": " + Repeated("[", 255) + Repeated("]", 255) + "}";
+    EXPECT_EQ(ParseSceneText(atTheLimit)["__"].size(), 1U);
+    test::BuildLoadable(atTheLimit);
 }
 
 TEST(SceneErrors, CommentKeysAreAllowedEverywhere) {
-    EXPECT_NO_THROW(BuildSimulation(ParseSceneText(
+    EXPECT_NO_THROW(test::BuildLoadable(
         R"({"_about": "x", "groups": [{"_note": 1, "template": {"_why": [], "mass": {"_": 0}},
-            "members": [{"_who": "me", "position": [1, 1]}]}]})")));
+            "members": [{"_who": "me", "position": [1, 1]}]}]})"));
 }
 
 } // namespace

@@ -21,9 +21,10 @@ std::unique_ptr<TSteeringBehaviour> Behaviour(std::uint8_t kind) {
 
 // Every kind of stored value: unusual settings, names that need escaping or
 // are not UTF-8, extended values without a short decimal (0.1, 1/3), an
-// infinity and a NaN, references across groups and forwards, a behaviour
-// that keeps the Id of a bug it no longer follows, and force vectors that a
-// few frames of stepping have filled.
+// infinity and a NaN, an obstacle of a kind that steering passes by,
+// references across groups and forwards, a behaviour that keeps the Id of a
+// bug it no longer follows, and force vectors that a few frames of stepping
+// have filled.
 struct RichSimulation {
     std::unique_ptr<TSimulation> Simulation = std::make_unique<TSimulation>();
     TObstacle* Line = nullptr;
@@ -50,6 +51,7 @@ struct RichSimulation {
         Line = s.CreateObstacle(TObstacle::kLine, 10.5L, 20, 50, 20.25L);
         Circle = s.CreateObstacle(TObstacle::kCircle, 100, 100, 130, 130);
         Circle->Reserved = -7;
+        s.CreateObstacle(7, 0, 0, 1, 1);
 
         Late = s.NewTrigger();
         Late->SetName("Late\nline");
@@ -70,9 +72,9 @@ struct RichSimulation {
 
         Early = s.NewTrigger();
         Early->SetSecond(0);
-        auto odd = Behaviour(12); // a kind the program does not know
-        odd->SetAngle(std::numeric_limits<Extended>::quiet_NaN());
-        Early->Template.Behaviours->push_back(std::move(odd));
+        auto moth = Behaviour(bkMothFlee);
+        moth->SetAngle(std::numeric_limits<Extended>::quiet_NaN());
+        Early->Template.Behaviours->push_back(std::move(moth));
 
         Prey = s.NewGroup();
         Prey->SetName("Pr\xE4y"); // Latin-1, not UTF-8
@@ -126,7 +128,7 @@ TEST(SceneJson, BuildOfTheDumpGivesTheSameFileBackForARichSimulation) {
     const auto loaded = LoadBytes(original);
 
     const std::string text = WriteSceneText(DumpSimulation(*loaded));
-    const auto built = BuildSimulation(ParseSceneText(text));
+    const auto built = BuildLoadable(text);
 
     EXPECT_EQ(FileBytes(*built), original);
     EXPECT_EQ(WriteSceneText(DumpSimulation(*built)), text);
@@ -181,7 +183,7 @@ TEST(SceneJson, ValuesKeepEveryBitAndReadableForms) {
     EXPECT_EQ(scene["triggers"][0]["template"]["mass"]["apply"], false);
     EXPECT_EQ(scene["triggers"][0]["template"]["behaviours"][0]["stoppingRadius"], "inf");
     EXPECT_EQ(scene["triggers"][1]["template"]["behaviours"][0]["angle"], "nan");
-    EXPECT_EQ(scene["triggers"][1]["template"]["behaviours"][0]["kind"], 12);
+    EXPECT_EQ(scene["obstacles"][2]["kind"], 7);
 
     const TBug& first = *loaded->Groups[0]->Members[0];
     const TSceneJson& member = Member(scene, 0, 0);
@@ -213,16 +215,16 @@ TEST(SceneJson, AnEmptySceneIsTheFileOfAFreshProgram) {
                             0x06, 0x00, 0x02, 0x00, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
                             0xC8, 0x07, 0x40, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x96,
                             0x07, 0x40, 0x04, 0xBF, 0xD7, 0xBF, 0x00};
-    const auto built = BuildSimulation(ParseSceneText("{}"));
+    const auto built = BuildLoadable("{}");
     EXPECT_EQ(FileBytes(*built), expected);
 }
 
 TEST(SceneJson, LeftOutFieldsTakeTheValuesOfNewObjects) {
-    const auto built = BuildSimulation(ParseSceneText(R"({
+    const auto built = BuildLoadable(R"({
         "triggers": [{"id": 5, "template": {"maxSpeed": 40}}],
         "groups": [{"template": {"triggers": [5], "behaviours": [{"kind": "Arrival"}]},
                     "members": [[10, 20], {"position": [30, 40], "orientation": 90}]}],
-        "obstacles": [{"kind": "line", "p2": [8, 0]}, {}]})"));
+        "obstacles": [{"kind": "line", "p2": [8, 0]}, {}]})");
     const TSimulation& s = *built;
 
     const TTrigger& trigger = *s.Triggers[0];
@@ -273,8 +275,8 @@ TEST(SceneJson, LeftOutFieldsTakeTheValuesOfNewObjects) {
 }
 
 TEST(SceneJson, ObjectsWithoutIdsAreNumberedAboveTheScenesIds) {
-    const auto built = BuildSimulation(
-        ParseSceneText(R"({"groups": [{"members": [{"id": 40, "position": [1, 1]}, [2, 2]]}]})"));
+    const auto built =
+        BuildLoadable(R"({"groups": [{"members": [{"id": 40, "position": [1, 1]}, [2, 2]]}]})");
     const TBugGroup& group = *built->Groups[0];
     EXPECT_EQ(built->Id, 41);
     EXPECT_EQ(group.Members[0]->Id, 40);
@@ -288,7 +290,7 @@ TEST(SceneJson, TheSameSceneAlwaysBuildsTheSameFile) {
         "mass": {"base": 10, "difference": 50, "signMode": "+-"},
         "orientation": {"base": 180, "difference": 100, "signMode": "+-"}},
         "members": [[1, 1], [2, 2], [3, 3]]}]})";
-    const Bytes first = FileBytes(*BuildSimulation(ParseSceneText(scene)));
+    const Bytes first = FileBytes(*BuildLoadable(scene));
     TSimulation unrelated; // moves the shared Id counter and the generator
     unrelated.NewGroup();
     Random(7);
@@ -300,20 +302,20 @@ TEST(SceneJson, TheSameSceneAlwaysBuildsTheSameFile) {
     EXPECT_EQ(RandSeed(), seed) << "the generator is put back";
 
     // Members drew different values from the seeded generator.
-    const auto built = BuildSimulation(ParseSceneText(scene));
+    const auto built = BuildLoadable(scene);
     const auto& members = built->Groups[0]->Members;
     EXPECT_FALSE(members[0]->Mass == members[1]->Mass && members[1]->Mass == members[2]->Mass);
 }
 
 TEST(SceneJson, ReferencesMayPointForwardsAndAcrossGroups) {
-    const auto built = BuildSimulation(ParseSceneText(R"({
+    const auto built = BuildLoadable(R"({
         "triggers": [{"id": 1, "template": {"triggers": [2]}}, {"id": 2}],
         "groups": [
           {"template": {"behaviours": [{"kind": "Flee", "targetIsBug": true, "targetBugId": 9,
                                         "obstacleIds": [7, 7]}]},
            "members": [[1, 1], [2, 2]]},
           {"members": [{"id": 9, "position": [5, 5]}]}],
-        "obstacles": [{"id": 7, "p2": [2, 2]}]})"));
+        "obstacles": [{"id": 7, "p2": [2, 2]}]})");
     const TSimulation& s = *built;
     const TBug* target = s.Groups[1]->Members[0].get();
     TObstacle* obstacle = s.Obstacles[0].get();
@@ -326,6 +328,28 @@ TEST(SceneJson, ReferencesMayPointForwardsAndAcrossGroups) {
         EXPECT_EQ(flee.Obstacles, (std::vector<TObstacle*>{obstacle, obstacle}));
     }
     EXPECT_EQ(s.Groups[0]->Template.Behaviours->front()->TargetBug, target);
+}
+
+TEST(SceneJson, CommentsChangeNothing) {
+    const std::string plain = R"({"groups": [{"name": {"bytes": "41"},
+        "template": {"mass": 3, "behaviours": [{"kind": "Flee"}]},
+        "members": [{"id": 4, "position": [1, 1]}, [2, 2]]}]})";
+    // The same scene with comments in many places: an Id or a name in a
+    // comment is no Id or name.
+    const char* const commented[] = {
+        R"({"_": {"id": 1000}, "groups": [{"name": {"bytes": "41"},
+            "template": {"mass": 3, "behaviours": [{"kind": "Flee"}]},
+            "members": [{"id": 4, "position": [1, 1]}, [2, 2]]}]})",
+        R"({"groups": [{"name": {"bytes": "41", "_hex": "A"}, "_id": 99,
+            "template": {"mass": {"base": 3, "apply": true, "_": [{"id": 500}]},
+                         "behaviours": [{"kind": "Flee", "_comment": {"id": 77}}]},
+            "members": [{"id": 4, "position": [1, 1], "_old": {"id": 2147483647}}, [2, 2]]}]})",
+    };
+    const Bytes expected = FileBytes(*BuildLoadable(plain));
+    for (const char* scene : commented) {
+        SCOPED_TRACE(scene);
+        EXPECT_EQ(FileBytes(*BuildLoadable(scene)), expected);
+    }
 }
 
 } // namespace
