@@ -1,10 +1,12 @@
 #include "cli/Commands.h"
-#include "simulation/MotionData.h"
+#include "foundations/OutputFile.h"
+#include "simulation/MotionExport.h"
 #include "simulation/Simulation.h"
 #include "simulation/SimulationFile.h"
 
-#include <iostream>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 namespace kova {
 
@@ -29,35 +31,50 @@ TBugGroup& findGroup(TSimulation& simulation, const TExportOptions& options) {
                              "\"");
 }
 
+// The scratch file of a long export goes beside the output, where the output
+// itself has to find room too. Standard output, devices and pipes leave it to
+// the temporary folder.
+std::string scratchFolder(const std::string& output) {
+    if (output == "-")
+        return {};
+    std::error_code error;
+    std::filesystem::path target = std::filesystem::weakly_canonical(output, error);
+    if (error)
+        target = std::filesystem::absolute(output, error);
+    const std::filesystem::file_status status = std::filesystem::status(target, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        return {};
+    return target.parent_path().string();
+}
+
 // What the export dialog does: "Record" over the span from 0:0, "Apply" with
-// the frame step, then "Save...".
+// the frame step, then "Save...". The text is streamed, so the memory taken
+// does not grow with the span.
 int exportMotion(const TExportOptions& options) {
+    const std::string outputPath = options.Output.empty() ? "-" : options.Output;
+    CheckOutputsAreDistinct({options.File}, {outputPath});
+    TOutputFile output(outputPath);
+
     TSimulation simulation;
     OpenSimulationFile(simulation, options.File);
     TBugGroup& group = findGroup(simulation, options);
     const TClockTime until = ParseClockTime(options.Until);
     const std::uint32_t lastFrame = SpanLastFrame({until.Second, until.Frame}, simulation.FPS);
+    CheckMotionLimits(group, lastFrame);
 
-    TMotionTable table;
-    table.Prepare(&group, simulation.FPS, lastFrame);
+    TMotionExportSettings settings;
+    settings.Every = options.Every;
+    settings.DecimalSeparator = options.DecimalSeparator[0];
+    settings.ScratchFolder = scratchFolder(outputPath);
     {
         TProgress progress("Recording frame", std::uint64_t{lastFrame} + 1);
-        table.Record(simulation, group, lastFrame, options.DecimalSeparator[0],
-                     [&progress](std::uint32_t done, std::uint32_t) {
-                         progress.Update(done);
-                         return true;
-                     });
+        settings.Progress = [&progress](std::uint32_t done, std::uint32_t) {
+            progress.Update(done);
+            return true;
+        };
+        WriteMotionKmd(simulation, group, lastFrame, output.Stream(), settings);
     }
-    table.Shrink(options.Every);
-
-    if (!options.Output.empty()) {
-        SaveKmdFile(table, options.Output);
-        return 0;
-    }
-    table.WriteKmd(std::cout);
-    std::cout.flush();
-    if (!std::cout)
-        throw std::runtime_error("Cannot write the standard output");
+    output.Commit();
     return 0;
 }
 
@@ -71,7 +88,9 @@ TCliCommand AddExportCommand(CLI::App& app) {
         "Does what the export dialog's Record, Apply and Save... do: the simulation is rewound,\n"
         "only the group's members are stepped, once per frame from 0 to SEC * FPS + FRAME, and\n"
         "the clock stays at 0:0 while recording (so only triggers timed 0:0 fire). Progress is\n"
-        "shown on stderr when it is a terminal.");
+        "shown on stderr when it is a terminal. Memory stays bounded: kept positions beyond\n"
+        "64 MB wait in a scratch file beside the output (in $TMPDIR or /tmp for stdout), which\n"
+        "is unlinked as soon as it is created and so is never left behind.");
     command->add_option("FILE", options->File, "simulation file (.kvz)")
         ->required()
         ->type_name("FILE");
@@ -100,7 +119,7 @@ TCliCommand AddExportCommand(CLI::App& app) {
             ""));
     command
         ->add_option("-o,--output", options->Output,
-                     "kmd file to write, replaced only once it is complete (default: stdout)")
+                     "kmd file to write, replaced only once it is complete; \"-\" or none: stdout")
         ->type_name("FILE");
     return {command, [options] { return exportMotion(*options); },
             [options] { return QuotedPath(options->File); }};

@@ -1,17 +1,13 @@
 #include "simulation/MotionData.h"
 
 #include "foundations/NumberFormat.h"
+#include "foundations/OutputFile.h"
 #include "foundations/Streams.h"
 #include "simulation/Simulation.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <filesystem>
 #include <ostream>
-#include <random>
 #include <sstream>
-#include <system_error>
 
 namespace kova {
 
@@ -30,10 +26,6 @@ std::string tooManyMembersMessage(std::size_t members) {
 
 constexpr const char* kShrinkStepMessage = "Frames can only be thinned to every n-th with n >= 1.";
 
-std::string saveFailedMessage(const std::string& path, const std::string& reason) {
-    return "Cannot save the motion data file \"" + path + "\": " + reason;
-}
-
 void checkLastFrame(std::uint64_t lastFrame) {
     if (lastFrame > kMaxMotionFrame)
         throw EMotionDataError(spanTooLongMessage(lastFrame));
@@ -48,12 +40,6 @@ std::string timeLabel(std::uint32_t frame, std::uint8_t fps) {
     if (fps == 0)
         return "0:0";
     return std::to_string(frame / fps) + ":" + std::to_string(frame % fps);
-}
-
-// The file's axes: arena x first, then 0, then the arena's y reversed.
-std::string positionCell(const Vector& position, char separator) {
-    return FormatGeneral(position[0], separator) + ";0;" + FormatGeneral(-position[1], separator) +
-           ";";
 }
 
 const std::string kEmptyCell;
@@ -94,27 +80,51 @@ void TMotionTable::Prepare(const TBugGroup* group, std::uint8_t fps, std::uint32
     canShrink_ = false;
 }
 
-bool TMotionTable::Record(TSimulation& simulation, TBugGroup& group, std::uint32_t lastFrame,
-                          char decimalSeparator, const TMotionProgress& progress) {
+void CheckMotionLimits(const TBugGroup& group, std::uint32_t lastFrame) {
     checkLastFrame(lastFrame);
     checkMemberCount(group);
-    simulation.Rewind();
-    Prepare(&group, simulation.FPS, lastFrame);
+}
 
-    const std::size_t members = memberCount_;
-    if (members > 0) {
-        for (std::uint32_t frame = 0; frame <= lastFrame; ++frame) {
-            // The clock never moves, so every frame sees the context of 0 : 0.
-            const TFrameContext context = simulation.FrameContext();
-            const int row = static_cast<int>(frame + 1);
-            simulation.StepMembers(group, context, [&](std::size_t i, const TBug& bug) {
-                cell(static_cast<int>(i + 1), row) = positionCell(bug.Position, decimalSeparator);
-            });
-            if (progress && !progress(frame + 1, lastFrame + 1)) {
-                clearValues();
-                return false;
-            }
-        }
+void CheckShrinkStep(int n) {
+    if (n < 1)
+        throw EMotionDataError(kShrinkStepMessage);
+}
+
+bool StepMotion(TSimulation& simulation, TBugGroup& group, std::uint32_t lastFrame,
+                const TMotionSample& sample, const TMotionProgress& progress) {
+    CheckMotionLimits(group, lastFrame);
+    simulation.Rewind();
+    if (group.Members.empty())
+        return true;
+    for (std::uint32_t frame = 0; frame <= lastFrame; ++frame) {
+        // The clock never moves, so every frame sees the context of 0 : 0.
+        const TFrameContext context = simulation.FrameContext();
+        simulation.StepMembers(group, context,
+                               [&](std::size_t i, const TBug& bug) { sample(frame, i, bug); });
+        if (progress && !progress(frame + 1, lastFrame + 1))
+            return false;
+    }
+    return true;
+}
+
+std::string MotionCellText(Extended x, Extended y, char decimalSeparator) {
+    return FormatGeneral(x, decimalSeparator) + ";0;" + FormatGeneral(-y, decimalSeparator) + ";";
+}
+
+bool TMotionTable::Record(TSimulation& simulation, TBugGroup& group, std::uint32_t lastFrame,
+                          char decimalSeparator, const TMotionProgress& progress) {
+    CheckMotionLimits(group, lastFrame);
+    Prepare(&group, simulation.FPS, lastFrame);
+    const bool completed = StepMotion(
+        simulation, group, lastFrame,
+        [&](std::uint32_t frame, std::size_t i, const TBug& bug) {
+            cell(static_cast<int>(i + 1), static_cast<int>(frame + 1)) =
+                MotionCellText(bug.Position[0], bug.Position[1], decimalSeparator);
+        },
+        progress);
+    if (!completed) {
+        clearValues();
+        return false;
     }
     canSave_ = true;
     canShrink_ = true;
@@ -122,8 +132,7 @@ bool TMotionTable::Record(TSimulation& simulation, TBugGroup& group, std::uint32
 }
 
 void TMotionTable::Shrink(int n) {
-    if (n < 1)
-        throw EMotionDataError(kShrinkStepMessage);
+    CheckShrinkStep(n);
     for (int row = 2; row <= rowCount_ - 2; ++row)
         if (row % n != 0)
             for (int column = 1; column < columnCount_; ++column)
@@ -178,68 +187,10 @@ void TMotionTable::clearValues() {
 
 // --- the kmd file --------------------------------------------------------
 
-namespace {
-
-std::string errnoReason() {
-    return std::error_code(errno, std::generic_category()).message();
-}
-
-std::string writeFailureReason() {
-    return errno != 0 ? errnoReason() : std::string("the data could not be written completely");
-}
-
-// Creates a file next to the target that did not exist before; the random
-// part keeps two savers out of each other's way.
-std::FILE* createTemporary(const std::filesystem::path& target, std::filesystem::path& created) {
-    std::random_device random;
-    std::uniform_int_distribution<std::uint32_t> hex(0, 0xFFFFFFFFu);
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".%08x~", static_cast<unsigned>(hex(random)));
-        created = target;
-        created += suffix;
-        errno = 0;
-        if (std::FILE* file = std::fopen(created.c_str(), "wbx"))
-            return file;
-        if (errno != EEXIST)
-            return nullptr;
-    }
-    return nullptr;
-}
-
-} // namespace
-
 void SaveKmdFile(const TMotionTable& table, const std::string& path) {
-    std::ostringstream text;
-    table.WriteKmd(text);
-    const std::string bytes = std::move(text).str();
-
-    const std::filesystem::path target(path);
-    std::filesystem::path temporary;
-    std::FILE* file = createTemporary(target, temporary);
-    if (file == nullptr)
-        throw EStreamError(saveFailedMessage(path, errnoReason()));
-
-    errno = 0;
-    std::string reason;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() || std::fflush(file) != 0)
-        reason = writeFailureReason();
-    errno = 0;
-    if (std::fclose(file) != 0 && reason.empty())
-        reason = writeFailureReason();
-    if (!reason.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw EStreamError(saveFailedMessage(path, reason));
-    }
-
-    std::error_code renamed;
-    std::filesystem::rename(temporary, target, renamed);
-    if (renamed) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw EStreamError(saveFailedMessage(path, renamed.message()));
-    }
+    TOutputFile output(path);
+    table.WriteKmd(output.Stream());
+    output.Commit();
 }
 
 } // namespace kova

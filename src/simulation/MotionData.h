@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundations/Extended.h"
+
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -9,6 +11,7 @@
 
 namespace kova {
 
+class TBug;
 class TBugGroup;
 class TSimulation;
 
@@ -42,6 +45,32 @@ std::uint32_t SpanLastFrame(const TMotionSpan& span, std::uint8_t fps);
 // number of frames in the span; returning false cancels the recording.
 using TMotionProgress = std::function<bool(std::uint32_t framesDone, std::uint32_t frameCount)>;
 
+// Throws EMotionDataError for a last frame beyond kMaxMotionFrame or a group
+// of more than kMaxMotionMembers members.
+void CheckMotionLimits(const TBugGroup& group, std::uint32_t lastFrame);
+
+// Throws EMotionDataError for a frame step n < 1 (see TMotionTable::Shrink).
+void CheckShrinkStep(int n);
+
+// Called with each member of a recording just before it steps.
+using TMotionSample = std::function<void(std::uint32_t frame, std::size_t member, const TBug& bug)>;
+
+// The stepping every recording of motion shares. Throws EMotionDataError for
+// a last frame beyond kMaxMotionFrame or more than kMaxMotionMembers members
+// before the simulation is touched. Then rewinds the simulation and for every
+// frame 0 .. lastFrame steps every member in order, handing it to `sample`
+// just before its step. The clock stays at 0 : 0, so triggers timed 0 : 0
+// fire in every frame and no others fire; bugs of other groups do not move;
+// nothing is repainted. After each frame `progress` (if given) is told; when
+// it returns false the stepping stops and the result is false. A group
+// without members is only rewound, and progress is not called.
+bool StepMotion(TSimulation& simulation, TBugGroup& group, std::uint32_t lastFrame,
+                const TMotionSample& sample, const TMotionProgress& progress = {});
+
+// A recorded position as the kmd file lists it: x + ";0;" + (-y) + ";" in the
+// general number format (the file's y axis points the other way).
+std::string MotionCellText(Extended x, Extended y, char decimalSeparator);
+
 // The export dialog's value table and what its buttons do with it. Column 0
 // holds the time labels, column i (1 .. n) the i-th member of the group; row 0
 // holds the headings, row r (1 .. f + 1) frame r - 1. A recorded cell reads
@@ -58,14 +87,12 @@ public:
     // members.
     void Prepare(const TBugGroup* group, std::uint8_t fps, std::uint32_t lastFrame);
 
-    // Rewinds the simulation, then for every frame 0 .. lastFrame and every
-    // member in order stores the member's position and runs its Step. The
-    // clock stays at 0 : 0, so triggers timed 0 : 0 fire in every frame and no
-    // others fire; bugs of other groups do not move; nothing is repainted.
-    // Afterwards the members stay where their last step left them. Returns
-    // false when the progress callback cancelled: the value cells are then
-    // empty and there is nothing to save. Limits as Prepare, checked before
-    // the simulation is touched. Without a group the caller only rewinds.
+    // Steps the group through the span as StepMotion does, storing each
+    // member's position before its step. Afterwards the members stay where
+    // their last step left them. Returns false when the progress callback
+    // cancelled: the value cells are then empty and there is nothing to save.
+    // Limits as Prepare, checked before the simulation is touched. Without a
+    // group the caller only rewinds.
     bool Record(TSimulation& simulation, TBugGroup& group, std::uint32_t lastFrame,
                 char decimalSeparator = '.', const TMotionProgress& progress = {});
 
@@ -105,10 +132,9 @@ private:
     bool canShrink_ = false;
 };
 
-// Writes the table's kmd text to the file. The text goes to a new temporary
-// file in the same folder, which replaces the target only once it is written
-// completely, so a failure never destroys an existing file. Throws
-// EStreamError naming the file and the reason.
+// Writes the table's kmd text to the file through TOutputFile, so a failure
+// never destroys an existing file. Throws EStreamError naming the file and
+// the reason.
 void SaveKmdFile(const TMotionTable& table, const std::string& path);
 
 } // namespace kova

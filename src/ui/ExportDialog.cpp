@@ -1,5 +1,6 @@
 #include "ui/ExportDialog.h"
 
+#include "simulation/MotionExport.h"
 #include "simulation/Simulation.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/SpinEdit.h"
@@ -124,7 +125,7 @@ private:
 };
 
 TfrExport::TfrExport(TSimulation& simulation, QWidget* parent)
-    : QDialog(parent), simulation_(simulation) {
+    : QDialog(parent), simulation_(simulation), machineMemory_(MachineMemoryBytes()) {
     setObjectName("frExport");
     setWindowTitle(kCaption);
     setModal(true);
@@ -242,8 +243,10 @@ void TfrExport::PrepareGrid() {
         if (frame != ClampSpanFrame(frame, fps))
             totalFrameEdit_->SetValue(ClampSpanFrame(frame, fps));
         try {
-            table_.Prepare(group, fps,
-                           SpanLastFrame({whole(*totalSecEdit_), whole(*totalFrameEdit_)}, fps));
+            const std::uint32_t lastFrame =
+                SpanLastFrame({whole(*totalSecEdit_), whole(*totalFrameEdit_)}, fps);
+            CheckMotionTableMemory(group->Members.size(), lastFrame + 1, machineMemory_);
+            table_.Prepare(group, fps, lastFrame);
         } catch (const EMotionDataError&) {
             // "Record" tells the user why; until then the grid stays empty.
             table_ = TMotionTable();
@@ -256,14 +259,16 @@ void TfrExport::PrepareGrid() {
 
 void TfrExport::Record() {
     std::uint32_t lastFrame = 0;
+    TBugGroup* group = chosenGroup();
     try {
         lastFrame =
             SpanLastFrame({whole(*totalSecEdit_), whole(*totalFrameEdit_)}, simulation_.FPS);
+        if (group != nullptr)
+            CheckMotionTableMemory(group->Members.size(), lastFrame + 1, machineMemory_);
     } catch (const EMotionDataError& error) {
         showError(QString::fromStdString(error.what()));
         return;
     }
-    TBugGroup* group = chosenGroup();
     if (group == nullptr) {
         simulation_.Rewind();
         return;

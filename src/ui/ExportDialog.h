@@ -30,10 +30,15 @@ public:
     // A recording that has run this long (in milliseconds) shows a progress
     // window that can cancel it.
     void SetProgressDelay(int milliseconds) { progressDelay_ = milliseconds; }
+    // The memory (bytes) of which a recording's table may take half; the
+    // machine's physical memory unless set.
+    void SetMachineMemory(std::uint64_t bytes) { machineMemory_ = bytes; }
 
     // Shapes the table for the chosen group and span; nothing to save.
     void PrepareGrid();
-    // Rewinds, then steps the chosen group's members through the span.
+    // Rewinds, then steps the chosen group's members through the span. A
+    // span or group the table cannot hold, or whose table would take more
+    // than half of the machine's memory, is refused before anything moves.
     void Record();
     // Keeps every n-th frame.
     void Apply();
@@ -52,6 +57,7 @@ private:
     TMotionTable table_;
     TMotionTableModel* model_;
     int progressDelay_ = 300;
+    std::uint64_t machineMemory_;
 
     QComboBox* groupComboBox_;
     TFloatEdit* totalSecEdit_;

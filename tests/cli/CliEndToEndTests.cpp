@@ -282,3 +282,30 @@ TEST(CliBench, ReportsTimeSpeedAndMemoryForBothSearchPaths) {
 
 } // namespace
 } // namespace kova::test
+
+// --- the streamed export -------------------------------------------------------
+
+namespace kova::test {
+namespace {
+
+TEST(CliExportStreamed, EveryGroupOfEveryExampleGivesTheMotionTablesBytes) {
+    TempFolder folder;
+    const std::string output = (folder / "motion.kmd").string();
+    for (const std::string& name : ExampleNames()) {
+        const std::string example = ExamplePath(name + ".kvz");
+        TSimulation simulation;
+        OpenSimulationFile(simulation, example);
+        for (const auto& group : simulation.Groups) {
+            SCOPED_TRACE(name + ", " + group->Name);
+            const CliResult result =
+                RunCli(folder, {"export", example, "--group", group->Name, "--until", "3:7",
+                                "--every", "4", "-o", output});
+            ASSERT_EQ(result.Status, 0) << result.Err;
+            EXPECT_EQ(ReadFile(output), ModelKmd(example, group->Name, {3, 7}, 4, '.'));
+        }
+    }
+    EXPECT_EQ(folder.Files(), std::vector<std::string>{"motion.kmd"});
+}
+
+} // namespace
+} // namespace kova::test

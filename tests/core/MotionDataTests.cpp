@@ -1,10 +1,12 @@
 #include "simulation/MotionData.h"
+#include "simulation/MotionExport.h"
 
 #include "foundations/Streams.h"
 #include "simulation/Simulation.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -488,7 +490,7 @@ TEST_F(KmdFileTest, UnwritableFolderKeepsTheExistingFile) {
             }
             std::_Exit(1);
         },
-        testing::ExitedWithCode(0), "Cannot save the motion data file \".*motion\\.kmd\": ");
+        testing::ExitedWithCode(0), "Cannot write \".*motion\\.kmd\": ");
     EXPECT_EQ(readFile(target), "precious");
     EXPECT_EQ(folderEntries(), std::vector<std::string>{"motion.kmd"});
 }
@@ -516,7 +518,7 @@ TEST_F(KmdFileTest, FailedWriteKeepsTheExistingFileAndLeavesNoTemporary) {
             }
             std::_Exit(1);
         },
-        testing::ExitedWithCode(0), "Cannot save the motion data file \".*motion\\.kmd\": .+");
+        testing::ExitedWithCode(0), "Cannot write \".*motion\\.kmd\": .+");
     EXPECT_EQ(readFile(target), "precious");
     EXPECT_EQ(folderEntries(), std::vector<std::string>{"motion.kmd"});
 
@@ -536,6 +538,196 @@ TEST_F(KmdFileTest, FailedWriteKeepsTheExistingFileAndLeavesNoTemporary) {
         EXPECT_NE(std::string(e.what()).find("missing/motion.kmd\": "), std::string::npos)
             << e.what();
     }
+}
+
+// --- the streamed export -------------------------------------------------------
+
+// A scene whose members move in different directions, so that both
+// coordinates carry many digits, beside members that stand still and a group
+// without members.
+struct ExportScene : MotionScene {
+    TBugGroup* Movers;
+    TBugGroup* Still;
+    TBugGroup* Empty;
+
+    ExportScene() {
+        Movers = &AddGroup("Movers");
+        const Extended starts[][3] = {
+            {10.9L, 3, 0}, {-5.5L, -7.25L, 33}, {0.00001L, 250, 101}, {1e6L, -0.125L, 290}};
+        for (const auto& [x, y, heading] : starts) {
+            Movers->Template.OrientationVariantValue.BaseValue = heading;
+            AddBug(*Movers, x, y);
+        }
+        Still = &AddGroup("Still");
+        MakeStationary(AddBug(*Still, 1, 2, "S1"));
+        MakeStationary(AddBug(*Still, -3.75L, 0, "S2"));
+        Empty = &AddGroup("Empty");
+    }
+};
+
+// The kmd text the motion table gives for the recording, thinned to every
+// n-th frame.
+std::string tableKmd(TSimulation& simulation, TBugGroup& group, std::uint32_t lastFrame, int every,
+                     char separator) {
+    TMotionTable table;
+    EXPECT_TRUE(table.Record(simulation, group, lastFrame, separator));
+    table.Shrink(every);
+    return kmdText(table);
+}
+
+class MotionExportTest : public testing::Test {
+protected:
+    void SetUp() override {
+        scratch_ = fs::temp_directory_path() / ("kova-motion-" + std::to_string(getpid()));
+        fs::remove_all(scratch_);
+        fs::create_directory(scratch_);
+    }
+    void TearDown() override { fs::remove_all(scratch_); }
+
+    fs::path scratch_;
+};
+
+TEST_F(MotionExportTest, StreamedTextIsTheThinnedTablesTextByteForByte) {
+    constexpr std::size_t kTiny = 1;
+    // A member's positions in the 22 frames that every 2nd of 0 .. 40 keeps
+    // (0, 1, 3, ..., 39, 40), two 10-byte coordinates each.
+    constexpr std::size_t kMember = 22 * 20;
+    struct Case {
+        const char* Name;
+        TBugGroup* ExportScene::*Group;
+        std::uint32_t LastFrame;
+        int Every;
+        char Separator;
+        std::size_t Budget;
+    };
+    const Case cases[] = {
+        {"every frame", &ExportScene::Movers, 60, 1, '.', kMotionExportBudget},
+        {"every third, comma", &ExportScene::Movers, 60, 3, ',', kMotionExportBudget},
+        {"chunks of one member", &ExportScene::Movers, 40, 7, '.', kTiny},
+        {"chunks of two members", &ExportScene::Movers, 40, 2, ',', 2 * kMember},
+        {"one member short of all", &ExportScene::Movers, 40, 2, '.', 4 * kMember - 1},
+        {"span of frame 0 only", &ExportScene::Movers, 0, 5, '.', kTiny},
+        {"two frames, every 100th", &ExportScene::Movers, 1, 100, '.', kTiny},
+        {"every 100th of 250", &ExportScene::Movers, 250, 100, '.', kTiny},
+        {"members standing still", &ExportScene::Still, 30, 4, '.', kTiny},
+        {"no members", &ExportScene::Empty, 10, 3, '.', kTiny},
+    };
+    ExportScene scene;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TBugGroup& group = *(scene.*c.Group);
+        const std::string expected = tableKmd(scene.Sim, group, c.LastFrame, c.Every, c.Separator);
+        std::vector<Vector> tableEnd;
+        for (const auto& member : group.Members)
+            tableEnd.push_back(member->Position);
+
+        std::vector<std::uint32_t> reports;
+        TMotionExportSettings settings;
+        settings.Every = c.Every;
+        settings.DecimalSeparator = c.Separator;
+        settings.MemoryBudget = c.Budget;
+        settings.ScratchFolder = scratch_.string();
+        settings.Progress = [&](std::uint32_t done, std::uint32_t total) {
+            EXPECT_EQ(total, c.LastFrame + 1);
+            reports.push_back(done);
+            return true;
+        };
+        std::ostringstream out;
+        EXPECT_TRUE(WriteMotionKmd(scene.Sim, group, c.LastFrame, out, settings));
+        EXPECT_EQ(out.str(), expected);
+        // The members were stepped as the table's recording stepped them.
+        for (std::size_t i = 0; i < group.Members.size(); ++i)
+            EXPECT_EQ(group.Members[i]->Position, tableEnd[i]) << i;
+        EXPECT_EQ(reports.size(), group.Members.empty() ? 0u : c.LastFrame + 1);
+        EXPECT_TRUE(fs::is_empty(scratch_)) << "the scratch file has no name";
+    }
+}
+
+TEST_F(MotionExportTest, ScratchFileOnlyBeyondTheBudgetLimitsAndCancelling) {
+    ExportScene scene;
+    TBugGroup& group = *scene.Movers;
+    TMotionExportSettings settings;
+    settings.ScratchFolder = (scratch_ / "missing").string();
+    std::ostringstream out;
+    // What fits the budget never needs the folder.
+    EXPECT_TRUE(WriteMotionKmd(scene.Sim, group, 20, out, settings));
+    EXPECT_EQ(out.str(), tableKmd(scene.Sim, group, 20, 1, '.'));
+    settings.MemoryBudget = 1;
+    try {
+        WriteMotionKmd(scene.Sim, group, 20, out, settings);
+        ADD_FAILURE() << "a scratch file in a missing folder";
+    } catch (const EStreamError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create the motion data's scratch file in \"" +
+                                             settings.ScratchFolder +
+                                             "\": No such file or directory");
+    }
+
+    // The limits are refused before the simulation is touched.
+    settings.ScratchFolder = scratch_.string();
+    scene.Sim.StepFrame();
+    const Vector moved = group.Members[0]->Position;
+    out.str("");
+    for (const auto& [lastFrame, every] : {std::pair{65534u, 1}, std::pair{10u, 0}}) {
+        settings.Every = every;
+        EXPECT_THROW(WriteMotionKmd(scene.Sim, group, lastFrame, out, settings), EMotionDataError);
+    }
+    EXPECT_EQ(group.Members[0]->Position, moved);
+    EXPECT_EQ(scene.Sim.CurrentFrame, 1u);
+
+    // Cancelling writes nothing.
+    settings.Every = 1;
+    settings.Progress = [](std::uint32_t done, std::uint32_t) { return done < 3; };
+    EXPECT_FALSE(WriteMotionKmd(scene.Sim, group, 10, out, settings));
+    EXPECT_EQ(out.str(), "");
+    EXPECT_TRUE(fs::is_empty(scratch_));
+}
+
+// --- the table's memory --------------------------------------------------------
+
+TEST(MotionTableMemoryTest, RecordingsBeyondHalfTheMachinesMemoryAreRefused) {
+    const std::uint64_t small = MotionTableBytes(2, 61);
+    // Recording 10,000 members over 10 s at 25 frames per second and saving
+    // the table to a file took 425 MB at its peak.
+    const std::uint64_t measured = MotionTableBytes(10000, 251);
+    EXPECT_GT(measured, 425'000'000u);
+    EXPECT_LT(measured, 2 * 425'000'000u);
+
+    struct Case {
+        std::size_t Members;
+        std::uint64_t Frames;
+        std::uint64_t Memory;
+        bool Refused;
+    };
+    const Case cases[] = {
+        {2, 61, 2 * small, false},    // exactly half
+        {2, 61, 2 * small - 2, true}, // a byte over half
+        {2, 61, 0, false},            // the system does not tell
+        {0, 100, 2 * MotionTableBytes(0, 100), false},
+        {0, 100, 2 * MotionTableBytes(0, 100) - 2, true}, // the empty value column
+        {65535, 65534, std::uint64_t{1} << 40, true},
+        {65535, 65534, UINT64_MAX, false},
+        {SIZE_MAX, UINT64_MAX, UINT64_MAX, true}, // saturates instead of wrapping
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.Members) + " members, " + std::to_string(c.Frames) +
+                     " frames, " + std::to_string(c.Memory) + " bytes");
+        if (c.Refused)
+            EXPECT_THROW(CheckMotionTableMemory(c.Members, c.Frames, c.Memory), EMotionDataError);
+        else
+            EXPECT_NO_THROW(CheckMotionTableMemory(c.Members, c.Frames, c.Memory));
+    }
+
+    try {
+        CheckMotionTableMemory(10000, 251, 1'000'000'000);
+        ADD_FAILURE() << "refusal expected";
+    } catch (const EMotionDataError& e) {
+        EXPECT_STREQ(e.what(), "The table for 10000 members over 251 frames would take about "
+                               "532.4 MB of memory; at most half of this computer's memory, "
+                               "500.0 MB, may be used. For spans this long use \"kova-cli "
+                               "export\", which writes the motion data file without holding it "
+                               "in memory.");
+    }
+    EXPECT_GT(MachineMemoryBytes(), 0u);
 }
 
 } // namespace

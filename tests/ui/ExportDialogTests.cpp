@@ -1,5 +1,6 @@
 #include "EditorTests.h"
 
+#include "simulation/MotionExport.h"
 #include "ui/ExportDialog.h"
 
 #include <QComboBox>
@@ -242,6 +243,32 @@ private slots:
         QVERIFY2(message.contains("65533"), qPrintable(message));
         QCOMPARE(grid.rows, 0);
         QVERIFY(!grid.saveOn);
+    }
+
+    void aTableBeyondHalfTheMachinesMemoryIsRefused() {
+        // Two members over 61 frames take some 28 KB; pretend 40 KB is all
+        // the machine has.
+        constexpr std::uint64_t kMemory = 40'000;
+        dialog().SetMachineMemory(kMemory);
+        QString message;
+        TGridView grid;
+        exportWith([&](QWidget& modal) {
+            TypeSpan(modal, "2", "10");
+            AnswerNextMessageBox(QMessageBox::Ok, &message);
+            QTest::mouseClick(Control<QPushButton>(modal, "RecordButton"), Qt::LeftButton);
+            grid = ReadGrid(modal);
+        });
+        QString expected;
+        try {
+            CheckMotionTableMemory(2, 61, kMemory);
+        } catch (const EMotionDataError& error) {
+            expected = QString::fromStdString(error.what());
+        }
+        QVERIFY(expected.contains("kova-cli export"));
+        QCOMPARE(message, expected);
+        QCOMPARE(grid.rows, 0);
+        QVERIFY(!grid.saveOn);
+        QVERIFY(group->Members[0]->Position == Vector(12, 3));
     }
 
     void aGroupWithoutMembersExportsItsGroupLine() {
