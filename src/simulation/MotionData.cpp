@@ -61,10 +61,13 @@ std::uint32_t SpanLastFrame(const TMotionSpan& span, std::uint8_t fps) {
 // --- TMotionTable --------------------------------------------------------
 
 void TMotionTable::Prepare(const TBugGroup* group, std::uint8_t fps, std::uint32_t lastFrame) {
-    if (group != nullptr) {
+    // A table that was never shaped takes the shape of a group without
+    // members, so that even a simulation without groups shows a table.
+    if (group != nullptr || columnCount_ == 0) {
         checkLastFrame(lastFrame);
-        checkMemberCount(*group);
-        const std::size_t members = group->Members.size();
+        if (group != nullptr)
+            checkMemberCount(*group);
+        const std::size_t members = group != nullptr ? group->Members.size() : 0;
         resize(static_cast<int>(std::max<std::size_t>(members, 1) + 1),
                static_cast<int>(lastFrame + 2));
         cell(0, 0) = "Time";
@@ -72,12 +75,19 @@ void TMotionTable::Prepare(const TBugGroup* group, std::uint8_t fps, std::uint32
             cell(0, static_cast<int>(frame + 1)) = timeLabel(frame, fps);
         for (std::size_t i = 0; i < members; ++i)
             cell(static_cast<int>(i + 1), 0) = group->Members[i]->Name;
-        groupName_ = group->Name;
+        groupName_ = group != nullptr ? group->Name : std::string();
         memberCount_ = members;
     }
     clearValues();
     canSave_ = false;
     canShrink_ = false;
+}
+
+void TMotionTable::RecordNothing(TSimulation& simulation) {
+    simulation.Rewind();
+    clearValues();
+    canSave_ = true;
+    canShrink_ = true;
 }
 
 void CheckMotionLimits(const TBugGroup& group, std::uint32_t lastFrame) {

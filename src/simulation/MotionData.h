@@ -82,7 +82,8 @@ public:
     // Shapes the table for the group and the span 0 .. lastFrame: headings,
     // time labels s:k at the frame rate, every value cell empty, nothing to
     // shrink or save. Without a group the table keeps its size and only its
-    // value cells are emptied. Throws EMotionDataError (and changes nothing)
+    // value cells are emptied; a table never shaped before is shaped as for a
+    // group without members. Throws EMotionDataError (and changes nothing)
     // for a last frame beyond kMaxMotionFrame or more than kMaxMotionMembers
     // members.
     void Prepare(const TBugGroup* group, std::uint8_t fps, std::uint32_t lastFrame);
@@ -91,10 +92,13 @@ public:
     // member's position before its step. Afterwards the members stay where
     // their last step left them. Returns false when the progress callback
     // cancelled: the value cells are then empty and there is nothing to save.
-    // Limits as Prepare, checked before the simulation is touched. Without a
-    // group the caller only rewinds.
+    // Limits as Prepare, checked before the simulation is touched.
     bool Record(TSimulation& simulation, TBugGroup& group, std::uint32_t lastFrame,
                 char decimalSeparator = '.', const TMotionProgress& progress = {});
+
+    // "Record" without a group: rewinds the simulation and records nothing,
+    // but leaves the table ready to thin out and save, as a recording does.
+    void RecordNothing(TSimulation& simulation);
 
     // Keeps every n-th frame: the value cells of each row b from 2 to
     // RowCount() - 2 with b mod n != 0 are emptied, so frame 0 and the last

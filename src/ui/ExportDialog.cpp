@@ -2,6 +2,7 @@
 
 #include "simulation/MotionExport.h"
 #include "simulation/Simulation.h"
+#include "ui/FileDialogs.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/SpinEdit.h"
 
@@ -49,7 +50,6 @@ const char* const kOkButton = "OK";
 const char* const kSaveTitle = "Save Motion Data";
 const char* const kFileFilter = "kova motion data (*.kmd)";
 const char* const kDefaultSuffix = "kmd";
-const char* const kInitialDirectory = "simulations";
 const char* const kRecording = "Recording motion data...";
 const char* const kCancel = "Cancel";
 const char* const kErrorTitle = "Error";
@@ -252,7 +252,12 @@ void TfrExport::PrepareGrid() {
             table_ = TMotionTable();
         }
     } else {
-        table_.Prepare(nullptr, fps, 0);
+        try {
+            table_.Prepare(nullptr, fps,
+                           SpanLastFrame({whole(*totalSecEdit_), whole(*totalFrameEdit_)}, fps));
+        } catch (const EMotionDataError&) {
+            table_.Prepare(nullptr, fps, 0);
+        }
     }
     refresh();
 }
@@ -270,7 +275,8 @@ void TfrExport::Record() {
         return;
     }
     if (group == nullptr) {
-        simulation_.Rewind();
+        table_.RecordNothing(simulation_);
+        refresh();
         return;
     }
 
@@ -312,7 +318,7 @@ void TfrExport::Apply() {
 }
 
 void TfrExport::Save() {
-    QFileDialog dialog(this, kSaveTitle, kInitialDirectory, kFileFilter);
+    QFileDialog dialog(this, kSaveTitle, FileDialogFolder(simulationFile_), kFileFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(kDefaultSuffix);
     dialog.setOption(QFileDialog::DontUseNativeDialog);

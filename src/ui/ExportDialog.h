@@ -33,6 +33,8 @@ public:
     // The memory (bytes) of which a recording's table may take half; the
     // machine's physical memory unless set.
     void SetMachineMemory(std::uint64_t bytes) { machineMemory_ = bytes; }
+    // The simulation's file, in whose folder "Save..." starts.
+    void SetSimulationFile(const QString& path) { simulationFile_ = path; }
 
     // Shapes the table for the chosen group and span; nothing to save.
     void PrepareGrid();
@@ -58,6 +60,7 @@ private:
     TMotionTableModel* model_;
     int progressDelay_ = 300;
     std::uint64_t machineMemory_;
+    QString simulationFile_;
 
     QComboBox* groupComboBox_;
     TFloatEdit* totalSecEdit_;

@@ -128,6 +128,7 @@ void TfrMain::createMenus() {
     });
     addItem(file, "ExportMI", "Export Motion Data", [this] {
         frames_->Pause();
+        exportDialog_->SetSimulationFile(fileName_);
         exportDialog_->exec();
     });
     file->addSeparator();

@@ -2,8 +2,8 @@
 #include "ui/MainWindow.h"
 
 #include "simulation/Simulation.h"
-
 #include "simulation/SimulationFile.h"
+#include "ui/FileDialogs.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -18,12 +18,11 @@ const char* const kOpenTitle = "Open Simulation";
 const char* const kSaveTitle = "Save Simulation";
 const char* const kFileFilter = "kova simulation file (*.kvz);;all files (*)";
 const char* const kDefaultSuffix = "kvz";
-const char* const kInitialDirectory = "simulations";
 const char* const kErrorTitle = "Error";
 
 QFileDialog* simulationFileDialog(QWidget* parent, const QString& title,
-                                  QFileDialog::AcceptMode mode) {
-    auto* dialog = new QFileDialog(parent, title, kInitialDirectory, kFileFilter);
+                                  QFileDialog::AcceptMode mode, const QString& currentFile) {
+    auto* dialog = new QFileDialog(parent, title, FileDialogFolder(currentFile), kFileFilter);
     dialog->setAcceptMode(mode);
     dialog->setDefaultSuffix(kDefaultSuffix);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
@@ -59,7 +58,7 @@ template <typename Operation> bool reportFailure(QWidget* parent, Operation oper
 
 void TfrMain::OpenSimulation() {
     std::unique_ptr<QFileDialog> dialog(
-        simulationFileDialog(this, kOpenTitle, QFileDialog::AcceptOpen));
+        simulationFileDialog(this, kOpenTitle, QFileDialog::AcceptOpen, fileName_));
     const QString path = chooseFile(*dialog);
     if (!path.isEmpty())
         OpenFile(path);
@@ -86,7 +85,7 @@ void TfrMain::SaveSimulation() {
 
 void TfrMain::SaveSimulationAs() {
     std::unique_ptr<QFileDialog> dialog(
-        simulationFileDialog(this, kSaveTitle, QFileDialog::AcceptSave));
+        simulationFileDialog(this, kSaveTitle, QFileDialog::AcceptSave, fileName_));
     dialog->selectFile(fileName_);
     const QString path = chooseFile(*dialog);
     if (path.isEmpty())

@@ -1,11 +1,14 @@
 #include "EditorTests.h"
 
 #include "simulation/MotionExport.h"
+#include "simulation/SimulationFile.h"
 #include "ui/ExportDialog.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QTableView>
@@ -295,6 +298,66 @@ private slots:
         });
         QCOMPARE(groups, (QStringList{"Group_0", "Group_1", "Group_2"}));
         QVERIFY(!grid.saveOn);
+    }
+
+    void fileDialogsStartInAFolderWithAnEmptyName() {
+        // A working folder without a "simulations" folder, and a simulation
+        // opened from a folder of its own.
+        QTemporaryDir directory;
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(directory.path());
+        QVERIFY(QDir(directory.path()).mkdir("work"));
+        const QString file = directory.filePath("work/meadow.kvz");
+        SaveSimulationFile(simulation(), file.toStdString());
+        QVERIFY(window->OpenFile(file));
+
+        const auto isFileDialog = [](QWidget& next) {
+            return qobject_cast<QFileDialog*>(&next) != nullptr;
+        };
+        QString saveFolder, saveName;
+        exportWith([&](QWidget& modal) {
+            QTest::mouseClick(Control<QPushButton>(modal, "RecordButton"), Qt::LeftButton);
+            AnswerNextModal(isFileDialog, [&](QWidget& next) {
+                auto& files = static_cast<QFileDialog&>(next);
+                saveFolder = QFileInfo(files.directory().absolutePath()).canonicalFilePath();
+                saveName = files.findChild<QLineEdit*>("fileNameEdit")->text();
+                files.reject();
+            });
+            QTest::mouseClick(Control<QPushButton>(modal, "SaveButton"), Qt::LeftButton);
+        });
+
+        window = StartProgram();
+        QString openFolder, openName;
+        AnswerNextModal(isFileDialog, [&](QWidget& next) {
+            auto& files = static_cast<QFileDialog&>(next);
+            openFolder = files.directory().absolutePath();
+            openName = files.findChild<QLineEdit*>("fileNameEdit")->text();
+            files.reject();
+        });
+        MenuItem(*window, "OpenMI")->trigger();
+        QDir::setCurrent(previous);
+
+        QCOMPARE(saveFolder, QFileInfo(directory.filePath("work")).canonicalFilePath());
+        QCOMPARE(saveName, QString());
+        QVERIFY(QFileInfo(openFolder).isDir());
+        QCOMPARE(openName, QString());
+    }
+
+    void aSimulationWithoutGroupsRecordsNothingButMaySaveIt() {
+        window = StartProgram();
+        TGridView before;
+        TGridView after;
+        exportWith([&](QWidget& modal) {
+            before = ReadGrid(modal);
+            QTest::mouseClick(Control<QPushButton>(modal, "RecordButton"), Qt::LeftButton);
+            after = ReadGrid(modal);
+        });
+        QCOMPARE(before.headings, (QStringList{"Time", ""}));
+        QCOMPARE(before.rows, 1);
+        QVERIFY(!before.saveOn && !before.applyOn);
+        QCOMPARE(after.headings, before.headings);
+        QCOMPARE(after.rows, before.rows);
+        QVERIFY(after.saveOn && after.applyOn);
     }
 };
 
