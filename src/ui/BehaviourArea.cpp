@@ -22,6 +22,7 @@ namespace kova {
 namespace {
 
 const char* const kFrameCaption = " Steering Behaviours ";
+const char* const kSwitchCaption = "Steering Behaviours ";
 const char* const kCombineLabel = "Combine Steering Behaviours using:";
 const char* const kCombinationCaptions[] = {"Linear Combination", "Weight Factors", "Priority",
                                             "Priorized Dithering"};
@@ -104,6 +105,7 @@ TBehaviourArea::TBehaviourArea(QWidget* parent) : QGroupBox(kFrameCaption, paren
 
     buildMenus();
     EnableBehaviours(true);
+    connect(this, &QGroupBox::toggled, this, &TBehaviourArea::EnableBehaviours);
 }
 
 TBehaviourArea::~TBehaviourArea() {
@@ -306,6 +308,11 @@ void TBehaviourArea::EnableBehaviours(bool on) {
         if (auto* control = qobject_cast<QWidget*>(child); control != nullptr && !isUnused(control))
             control->setEnabled(on);
     setContextMenuPolicy(on ? Qt::CustomContextMenu : Qt::PreventContextMenu);
+}
+
+void TBehaviourArea::SetSwitchable(bool switchable) {
+    setTitle(switchable ? kSwitchCaption : kFrameCaption);
+    setCheckable(switchable);
 }
 
 QString TBehaviourArea::uniqueName(const QString& base) const {

@@ -61,6 +61,8 @@ public:
     TSpinEdit* spin(const char* name, int minimum, int maximum, int row, int column) {
         auto* edit = add(new TSpinEdit(minimum, maximum, minimum), name, row, column);
         edit->SetTypingEnabled(false);
+        // Its natural width, however wide the column grows.
+        grid_->setAlignment(edit, Qt::AlignLeft);
         return edit;
     }
 

@@ -94,6 +94,8 @@ public:
     void WritePages();
     // Switches the frame's controls and its context menu on or off.
     void EnableBehaviours(bool on);
+    // Switchable, the frame's title is a check box that runs EnableBehaviours.
+    void SetSwitchable(bool switchable);
 
 signals:
     // A text the user has to read ("Obstacle already in use!").

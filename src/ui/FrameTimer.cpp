@@ -2,10 +2,21 @@
 
 #include "simulation/Simulation.h"
 
+#include <QApplication>
+
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
 namespace kova {
+
+namespace {
+
+// While a modal window is open the timer only looks, this often, whether it
+// has closed; with a delay of 0 it would otherwise spin.
+constexpr int kModalPollInterval = 20;
+
+} // namespace
 
 TFrameTimer::TFrameTimer(TSimulation& simulation, QObject* parent)
     : QObject(parent), simulation_(simulation),
@@ -19,6 +30,8 @@ void TFrameTimer::Run() {
         return;
     simulation_.BeginRun();
     timer_.start(simulation_.Delay);
+    // The first frame comes at once; the delay lies between frames.
+    tick();
 }
 
 void TFrameTimer::Pause() {
@@ -42,6 +55,11 @@ void TFrameTimer::BugsStepped() {
 void TFrameTimer::tick() {
     if (!simulation_.Running) {
         timer_.stop();
+        return;
+    }
+    // A modal window (a dialog, a question) holds the clock until it closes.
+    if (QApplication::activeModalWidget() != nullptr) {
+        timer_.setInterval(std::max<int>(simulation_.Delay, kModalPollInterval));
         return;
     }
     if (timer_.interval() != simulation_.Delay)

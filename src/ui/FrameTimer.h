@@ -16,7 +16,8 @@ class TFrameTimer : public QObject {
 public:
     explicit TFrameTimer(TSimulation& simulation, QObject* parent = nullptr);
 
-    // Starts the frames; a run in progress goes on at the same pace.
+    // Starts the frames, the first one at once; a run in progress goes on at
+    // the same pace. No frame is stepped while a modal window is open.
     void Run();
     // No further frame is stepped.
     void Pause();

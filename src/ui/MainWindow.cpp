@@ -98,6 +98,7 @@ void TfrMain::createWindows() {
             [this] { objectBrowserItem_->setChecked(false); });
     connect(animationController_, &TfrAnimationController::closed, this,
             [this] { animationControllerItem_->setChecked(false); });
+    connect(tools_, &TfrTools::closed, this, [this] { toolsItem_->setChecked(false); });
 }
 
 void TfrMain::createMenus() {

@@ -20,6 +20,7 @@ class TFrameTimer;
 class TGuiHost;
 class TPropertyForm;
 class TSimulation;
+class TSpace;
 class TfrAnimationController;
 class TfrExport;
 class TfrInfo;
@@ -30,10 +31,19 @@ enum class TArenaTool;
 
 // Metres to view pixels: metres x pixels per metre, halves rounded to even.
 int MeterToPixel(Extended meters, std::uint8_t pixelsPerMeter);
+
+// A point of the arena in metres.
+struct TArenaPoint {
+    Extended X = 0;
+    Extended Y = 0;
+};
+// The view's pixel point as a point of the arena, taken to the nearest edge
+// when it lies outside (the arena spans 0 .. Width and 0 .. Height).
+TArenaPoint InsideArena(QPoint point, const TSpace& arena);
 // The number of bugs a drag of the bug tool promises: density per cent of the
 // dragged area counted in cells of the given size (none without a positive
 // cell size).
-int EstimatedBugCount(int density, Extended cellSize, QPoint start, QPoint end);
+int EstimatedBugCount(int density, Extended cellSize, TArenaPoint start, TArenaPoint end);
 
 // The main window: it creates and owns the one simulation, whose drawing
 // document paints the arena view, creates the tool windows and dialogs, and
@@ -97,7 +107,7 @@ private:
     void arenaMouseDown(QPoint position);
     void arenaMouseMove(QPoint position);
     void arenaMouseUp(QPoint position);
-    bool brushTooLarge(QPoint end);
+    bool brushTooLarge(TArenaPoint start, TArenaPoint end);
     void drawRubberBand(TArenaTool tool, QPoint to);
 
     std::unique_ptr<TSimulation> simulation_;

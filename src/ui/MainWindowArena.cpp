@@ -44,11 +44,18 @@ TRect squareToward(QPoint start, QPoint to) {
 
 } // namespace
 
-int EstimatedBugCount(int density, Extended cellSize, QPoint start, QPoint end) {
+TArenaPoint InsideArena(QPoint point, const TSpace& arena) {
+    auto clamp = [](int value, Extended size) {
+        return std::max<Extended>(0, std::min<Extended>(value, size));
+    };
+    return {clamp(point.x(), arena.Width), clamp(point.y(), arena.Height)};
+}
+
+int EstimatedBugCount(int density, Extended cellSize, TArenaPoint start, TArenaPoint end) {
     if (!(cellSize > 0))
         return 0;
-    const Extended columns = std::abs(start.x() - end.x()) / cellSize;
-    const Extended rows = std::abs(start.y() - end.y()) / cellSize;
+    const Extended columns = fabsl(start.X - end.X) / cellSize;
+    const Extended rows = fabsl(start.Y - end.Y) / cellSize;
     return TruncToInt32(density * columns * rows / 100);
 }
 
@@ -92,7 +99,9 @@ void TfrMain::arenaMouseMove(QPoint position) {
     if (tool == TArenaTool::Bug) {
         const TBugGroup* group = tools_->ChosenGroup();
         const Extended cell = group != nullptr ? group->Template.DiameterVariantValue.BaseValue : 0;
-        setPanel(3, estimateText(EstimatedBugCount(tools_->Density(), cell, dragStart_, position)));
+        setPanel(3, estimateText(EstimatedBugCount(tools_->Density(), cell,
+                                                   InsideArena(dragStart_, simulation_->Space),
+                                                   InsideArena(position, simulation_->Space))));
     }
 }
 
@@ -104,25 +113,34 @@ void TfrMain::arenaMouseUp(QPoint position) {
     setPanel(3, QString());
     // Each of these repaints the whole view, which also takes the rubber band
     // away.
-    if (position == dragStart_)
+    if (position == dragStart_) {
         simulation_->PlaceBug(tools_->ChosenGroup(), position.x(), position.y());
-    else if (brushTooLarge(position))
+        return;
+    }
+    // The bug brush paints the arena only: a drag that leaves the view ends at
+    // the arena's edge. Obstacles keep the points as dragged.
+    const bool brush = tools_->ActiveTool() == TArenaTool::Bug;
+    const TArenaPoint start = brush
+                                  ? InsideArena(dragStart_, simulation_->Space)
+                                  : TArenaPoint{Extended(dragStart_.x()), Extended(dragStart_.y())};
+    const TArenaPoint end = brush ? InsideArena(position, simulation_->Space)
+                                  : TArenaPoint{Extended(position.x()), Extended(position.y())};
+    if (brushTooLarge(start, end))
         simulation_->Repaint();
     else
-        simulation_->ApplyDrag(tools_->ChosenGroup(), tools_->Density(), dragStart_.x(),
-                               dragStart_.y(), position.x(), position.y());
+        simulation_->ApplyDrag(tools_->ChosenGroup(), tools_->Density(), start.X, start.Y, end.X,
+                               end.Y);
 }
 
 // A brush of a tiny bug diameter over a large area would walk more cells than
 // memory holds bugs, and the program would hang or fail with the user's work
 // unsaved: such a drag is refused with an explanation.
-bool TfrMain::brushTooLarge(QPoint end) {
+bool TfrMain::brushTooLarge(TArenaPoint start, TArenaPoint end) {
     const TBugGroup* group = tools_->ChosenGroup();
     if (tools_->ActiveTool() != TArenaTool::Bug || group == nullptr)
         return false;
-    const Extended cells =
-        TSimulation::BrushCellCount(group->Template.DiameterVariantValue.BaseValue, dragStart_.x(),
-                                    dragStart_.y(), end.x(), end.y());
+    const Extended cells = TSimulation::BrushCellCount(
+        group->Template.DiameterVariantValue.BaseValue, start.X, start.Y, end.X, end.Y);
     if (cells <= kMostBrushCells)
         return false;
     QMessageBox::warning(

@@ -7,7 +7,6 @@
 #include "widgets/ColorButton.h"
 #include "widgets/FloatEdit.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -49,7 +48,6 @@ const char* const kShapeLabel = "Shape";
 const char* const kAffectLabel = "Affect:";
 const char* const kAffectGroup = "Group";
 const char* const kAffectBug = "Bug";
-const char* const kBehavioursSwitch = "Steering Behaviours ";
 const char* const kAddTriggerMenu = "Add Trigger";
 const char* const kDeleteTrigger = "Delete Trigger";
 const char* const kTriggerInUse = "Trigger already in use!";
@@ -58,6 +56,8 @@ const char* const kOkButton = "OK";
 const char* const kCancelButton = "Cancel";
 
 constexpr Extended kMaxValue = 99999999.9L;
+// The window's size for every edit; larger where a mode's frames need more.
+constexpr QSize kEditorSize(700, 600);
 
 TFloatEdit* numberEdit(const char* objectName, int digits) {
     auto* edit = new TFloatEdit;
@@ -78,6 +78,17 @@ QGroupBox* frame(const char* objectName, const char* caption) {
     auto* box = new QGroupBox(caption);
     box->setObjectName(objectName);
     return box;
+}
+
+// Lays the window out at once, innermost layouts first. Frames shown or hidden
+// for a mode otherwise reach the outer layouts only through posted events, so
+// the window would take its size from the mode before.
+void layOutNow(QWidget& window) {
+    const QList<QWidget*> inner = window.findChildren<QWidget*>();
+    for (auto widget = inner.crbegin(); widget != inner.crend(); ++widget)
+        if (QLayout* layout = (*widget)->layout())
+            layout->activate();
+    window.layout()->activate();
 }
 
 QString text(const std::string& value) {
@@ -246,11 +257,7 @@ void TPropertyForm::buildVariantValuesFrame() {
 }
 
 void TPropertyForm::buildBehaviourArea() {
-    behavioursCheckBox_ = new QCheckBox(kBehavioursSwitch);
-    behavioursCheckBox_->setObjectName("BehavioursCheckBox");
     behaviours_ = new TBehaviourArea;
-    connect(behavioursCheckBox_, &QCheckBox::toggled, behaviours_,
-            &TBehaviourArea::EnableBehaviours);
     connect(behaviours_, &TBehaviourArea::message, this, &TPropertyForm::showMessage);
     // The window's own context menu is the steering behaviour menu.
     setContextMenuPolicy(Qt::CustomContextMenu);
@@ -277,10 +284,9 @@ void TPropertyForm::layOut() {
     layout->addLayout(top);
     layout->addWidget(currentValuesFrame_);
     layout->addWidget(variantValuesFrame_);
-    layout->addWidget(behavioursCheckBox_);
     layout->addWidget(behaviours_, 1);
     layout->addWidget(buttons);
-    resize(700, 600);
+    resize(kEditorSize);
 }
 
 // --- loading -----------------------------------------------------------------
@@ -309,6 +315,10 @@ void TPropertyForm::showEvent(QShowEvent* event) {
         behaviours_->ClearPages();
         LoadForm();
         behaviours_->ApplyCombination(behaviours_->Combination());
+        // The mode's frames are in place: each edit starts at the same size
+        // for its mode rather than at the largest an earlier edit needed.
+        layOutNow(*this);
+        resize(kEditorSize.expandedTo(minimumSizeHint()));
     }
     QDialog::showEvent(event);
 }
@@ -334,8 +344,8 @@ void TPropertyForm::LoadForm() {
         loadTemplate(trigger_->Template);
         bugPropertyEdit_->SetCheckboxesVisible(true);
         combination = trigger_->Template.CombinationMethod;
-        const QSignalBlocker quiet(behavioursCheckBox_);
-        behavioursCheckBox_->setChecked(trigger_->ChangeBehaviours);
+        const QSignalBlocker quiet(behaviours_);
+        behaviours_->setChecked(trigger_->ChangeBehaviours);
         behaviours_->EnableBehaviours(trigger_->ChangeBehaviours);
         break;
     }
@@ -362,7 +372,7 @@ void TPropertyForm::showFrames() {
     triggerFrame_->setVisible(!trigger);
     currentValuesFrame_->setVisible(bug);
     variantValuesFrame_->setVisible(!bug);
-    behavioursCheckBox_->setVisible(trigger);
+    behaviours_->SetSwitchable(trigger);
 }
 
 void TPropertyForm::loadBug(const TBug& bug) {

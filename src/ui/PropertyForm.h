@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <memory>
 
-class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -129,7 +128,8 @@ private:
     QGroupBox* variantValuesFrame_;
     TBugPropertyEdit* bugPropertyEdit_;
 
-    QCheckBox* behavioursCheckBox_;
+    // In trigger mode its title is the check box that switches the trigger's
+    // behaviours on and off.
     TBehaviourArea* behaviours_;
 };
 

@@ -111,7 +111,7 @@ void TPropertyForm::writeTrigger(TTrigger& trigger) {
     trigger.SetFrame(whole(*frameEdit_));
     writeTemplate(trigger.Template);
     writeTemplateBehaviours(trigger.Template);
-    trigger.SetChangeBehaviours(behavioursCheckBox_->isChecked());
+    trigger.SetChangeBehaviours(behaviours_->isChecked());
 }
 
 void TPropertyForm::writeGroup(TBugGroup& group) {

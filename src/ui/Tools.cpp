@@ -5,6 +5,7 @@
 #include "widgets/FloatEdit.h"
 
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -241,6 +242,12 @@ TBugGroup* TfrTools::ChosenGroup() const {
 
 int TfrTools::Density() const {
     return static_cast<int>(std::trunc(densityEdit_->Value()));
+}
+
+void TfrTools::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        emit closed();
 }
 
 } // namespace kova

@@ -41,6 +41,13 @@ public:
     // The bug brush's chance per grid cell, in per cent.
     int Density() const;
 
+signals:
+    // The window was closed with its close box.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     QToolButton* makeToolButton(const QString& objectName, const QString& hint, const QIcon& icon);
     // At most one button is down, and all may be up.

@@ -2,7 +2,9 @@
 
 #include "ui/AnimationController.h"
 #include "ui/ArenaView.h"
+#include "ui/ObjectBrowser.h"
 #include "widgets/FloatEdit.h"
+#include "widgets/ObjectTree.h"
 #include "widgets/SpinEdit.h"
 
 #include <QCheckBox>
@@ -65,6 +67,79 @@ private slots:
         QCOMPARE(shownTime(), QString("0 : 0"));
         QVERIFY(simulation().IsAtStart());
         QCOMPARE(bug->Position, Vector(100, 50));
+    }
+
+    void theFirstFrameComesAtOnce_data() {
+        QTest::addColumn<QString>("start");
+        QTest::newRow("play button") << "PlayButton";
+        QTest::newRow("Simulation > Run") << "RunMI";
+    }
+    // With a delay of a second, the run steps its first frame when it starts
+    // and waits the delay only between frames.
+    void theFirstFrameComesAtOnce() {
+        QFETCH(QString, start);
+        TBugGroup* group = NewGroupAccepted(simulation());
+        simulation().CreateBug(*group, Vector(100, 50));
+        auto* delay = control<TSpinEdit>("DelayEdit");
+        delay->stepBy(1000 - delay->value());
+        QCOMPARE(simulation().Delay, 1000);
+
+        if (start == "RunMI")
+            MenuItem(*window, "RunMI")->trigger();
+        else
+            QTest::mouseClick(control<QPushButton>("PlayButton"), Qt::LeftButton);
+        QCOMPARE(shownTime(), QString("0 : 1"));
+        QCoreApplication::processEvents();
+        QCOMPARE(shownTime(), QString("0 : 1"));
+        QVERIFY(simulation().Running);
+    }
+
+    void aModalWindowHoldsTheClock_data() {
+        QTest::addColumn<QString>("opener");
+        QTest::newRow("Simulation > Properties...") << "PropertiesMI";
+        QTest::newRow("Delete Group question") << "DeleteGroup";
+    }
+    // While a dialog or a question waits for the user, no frame is stepped;
+    // once it is closed the run goes on.
+    void aModalWindowHoldsTheClock() {
+        QFETCH(QString, opener);
+        TBugGroup* group = NewGroupAccepted(simulation());
+        simulation().CreateBug(*group, Vector(100, 50));
+        setDelayWithArrows(15);
+        QTest::mouseClick(control<QPushButton>("PlayButton"), Qt::LeftButton);
+        QTRY_VERIFY(simulation().CurrentFrame >= 3 || simulation().CurrentSecond > 0);
+
+        auto clock = [this] {
+            return QString("%1 : %2")
+                .arg(simulation().CurrentSecond)
+                .arg(simulation().CurrentFrame);
+        };
+        QString whenOpened, whenClosing;
+        AnswerNextModal([](QWidget&) { return true; },
+                        [&](QWidget& modal) {
+                            whenOpened = clock();
+                            QTest::qWait(200);
+                            whenClosing = clock();
+                            if (auto* question = qobject_cast<QMessageBox*>(&modal))
+                                question->button(QMessageBox::No)->click();
+                            else
+                                modal.findChild<QPushButton*>("CancelButton")->click();
+                        });
+        if (opener == "PropertiesMI") {
+            MenuItem(*window, "PropertiesMI")->trigger();
+        } else {
+            TObjectTree& tree = window->ObjectBrowser().Tree();
+            tree.SelectNode(tree.topLevelItem(0)->child(0));
+            QVERIFY(Activate(window->ObjectBrowser()));
+            tree.setFocus();
+            QTest::keyClick(&tree, Qt::Key_Delete);
+        }
+        QVERIFY(NoAnswerLeftOver());
+        QVERIFY(!whenOpened.isEmpty());
+        QCOMPARE(whenClosing, whenOpened);
+        QVERIFY(simulation().Running);
+        QTRY_VERIFY(clock() != whenClosing);
+        QCOMPARE(simulation().Groups.size(), std::size_t{1});
     }
 
     void currentToStartValuesKeepsTheBugsWhereTheyAre() {

@@ -89,6 +89,39 @@ private slots:
         QCOMPARE(groupNode->child(5)->text(0), QString("Member_5"));
     }
 
+    void aBrushDragEndsAtTheArenasEdge_data() {
+        QTest::addColumn<QPoint>("from");
+        QTest::addColumn<QPoint>("outside");
+        QTest::addColumn<QPoint>("edge");
+        QTest::newRow("out at the top left") << QPoint(12, 7) << QPoint(-30, -20) << QPoint(0, 0);
+        QTest::newRow("out at the bottom right")
+            << QPoint(388, 291) << QPoint(450, 340) << QPoint(400, 300);
+    }
+    // A drag that leaves the arena paints as far as the arena's edge and
+    // places no bug outside it.
+    void aBrushDragEndsAtTheArenasEdge() {
+        QFETCH(QPoint, from);
+        QFETCH(QPoint, outside);
+        QFETCH(QPoint, edge);
+        SetDensity(*window, 100);
+        QTest::mouseClick(ToolButton(*window, "BugCreationButton"), Qt::LeftButton);
+        QWidget* view = &window->ArenaView();
+        Drag(view, from, edge);
+        const std::vector<Vector> toTheEdge = BugPositions(*group);
+        QVERIFY(!toTheEdge.empty());
+
+        Drag(view, from, outside);
+        const std::vector<Vector> all = BugPositions(*group);
+        const std::vector<Vector> leaving(all.begin() + toTheEdge.size(), all.end());
+        QCOMPARE(leaving, toTheEdge);
+        for (const Vector& position : all)
+            QVERIFY2(position[0] >= 0 && position[0] <= simulation().Space.Width &&
+                         position[1] >= 0 && position[1] <= simulation().Space.Height,
+                     qPrintable(QString("bug at %1, %2")
+                                    .arg(static_cast<double>(position[0]))
+                                    .arg(static_cast<double>(position[1]))));
+    }
+
     void densityZeroCreatesNothing() {
         SetDensity(*window, 0);
         QTest::mouseClick(ToolButton(*window, "BugCreationButton"), Qt::LeftButton);

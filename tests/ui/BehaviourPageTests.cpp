@@ -53,6 +53,29 @@ private slots:
         QVERIFY(NoAnswerLeftOver());
     }
 
+    void spinEditsKeepTheirNaturalWidth_data() {
+        QTest::addColumn<QString>("kind");
+        for (const char* kind : {"Seek", "Arrival", "Cohesion", "Obstacle Avoidance"})
+            QTest::newRow(kind) << kind;
+    }
+    // However wide the page's columns, the priority and weight spin edits are
+    // as wide as their contents need.
+    void spinEditsKeepTheirNaturalWidth() {
+        QFETCH(QString, kind);
+        QList<int> widths, natural;
+        editGroup([&](TEditorView& view) {
+            view.addBehaviour(qPrintable(kind));
+            QCoreApplication::processEvents();
+            for (const char* prefix : {"PrioritySpin", "WeightSpin"}) {
+                const QWidget* spin = view.onPage<QWidget>(1, prefix);
+                widths << spin->width();
+                natural << spin->sizeHint().width();
+            }
+        });
+        QCOMPARE(widths.size(), 2);
+        QCOMPARE(widths, natural);
+    }
+
     void theMenuOffersTheKindsInItsOrder() {
         QStringList items, kinds;
         QString popup;

@@ -10,6 +10,7 @@
 #include "widgets/SpinEdit.h"
 
 #include <QContextMenuEvent>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -73,6 +74,21 @@ inline void ClickRadioButton(QRadioButton* button) {
     const QRect indicator =
         button->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, button);
     QTest::mouseClick(button, Qt::LeftButton, {}, indicator.center());
+}
+
+// Clicks the check box in a checkable group box's title.
+inline void ClickTitleCheckBox(QGroupBox* box) {
+    QStyleOptionGroupBox option;
+    option.initFrom(box);
+    option.text = box->title();
+    option.textAlignment = box->alignment();
+    option.lineWidth = 1;
+    option.subControls =
+        QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxCheckBox | QStyle::SC_GroupBoxLabel;
+    option.state |= box->isChecked() ? QStyle::State_On : QStyle::State_Off;
+    const QRect indicator = box->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                         QStyle::SC_GroupBoxCheckBox, box);
+    QTest::mouseClick(box, Qt::LeftButton, {}, indicator.center());
 }
 
 // A right click on the widget at its centre, as the window system reports it.

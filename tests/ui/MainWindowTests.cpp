@@ -89,17 +89,33 @@ private slots:
         toolsItem->trigger();
         QVERIFY(window->Tools().isVisible());
         QVERIFY(toolsItem->isChecked());
+    }
 
-        // Closing the browser or the controller with the close box unchecks
-        // their items; choosing the item again brings the window back.
-        window->ObjectBrowser().close();
-        QVERIFY(!MenuItem(*window, "ObjectBrowserMI")->isChecked());
-        window->AnimationController().close();
-        QAction* controllerItem = MenuItem(*window, "AnimationControllerMI");
-        QVERIFY(!controllerItem->isChecked());
-        controllerItem->trigger();
-        QVERIFY(window->AnimationController().isVisible());
-        QVERIFY(controllerItem->isChecked());
+    void closingAToolWindowUnticksItsMenuItem_data() {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("toolWindow");
+        QTest::newRow("object browser") << "ObjectBrowserMI"
+                                        << "frObjectBrowser";
+        QTest::newRow("animation controller") << "AnimationControllerMI"
+                                              << "frAnimationController";
+        QTest::newRow("tools") << "VisibleObjectCreatorMI"
+                               << "frTools";
+    }
+    // Closed with its close box, a tool window unticks its Window menu item;
+    // choosing the item again brings the window back, ticked.
+    void closingAToolWindowUnticksItsMenuItem() {
+        QFETCH(QString, item);
+        QFETCH(QString, toolWindow);
+        const auto window = StartProgram();
+        QAction* menuItem = MenuItem(*window, qPrintable(item));
+        auto* shown = window->findChild<QWidget*>(toolWindow);
+        QVERIFY(shown != nullptr && shown->isVisible());
+        QVERIFY(shown->close());
+        QVERIFY(!shown->isVisible());
+        QVERIFY(!menuItem->isChecked());
+        menuItem->trigger();
+        QVERIFY(shown->isVisible());
+        QVERIFY(menuItem->isChecked());
     }
 
     void mouseOverTheArenaShowsThePosition() {

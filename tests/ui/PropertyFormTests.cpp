@@ -33,8 +33,9 @@ QString ShownFrames(const TEditorView& view) {
                              "CurrentValuesFrame", "VariantValuesFrame"})
         if (view.control<QGroupBox>(name)->isVisible())
             shown << name;
-    if (view.control<QCheckBox>("BehavioursCheckBox")->isVisible())
-        shown << "BehavioursCheckBox";
+    // The behaviour frame's title is a check box in trigger mode only.
+    if (view.area().isCheckable())
+        shown << "BehavioursSwitch";
     return shown.join(' ');
 }
 
@@ -293,15 +294,15 @@ private slots:
     }
 
     void theTriggerEditorSwitchesTheBehavioursOnAndOff() {
-        QString caption, frames;
+        QString caption, frames, title;
         bool checkboxes = false, offAtStart = false, onAfterTick = false;
         bool popupWhileOff = true;
         AnswerNextEditor([&](TEditorView& view) {
             caption = view.form().windowTitle();
             frames = ShownFrames(view);
             checkboxes = view.control<TBugPropertyEdit>("BugPropertyEdit")->CheckboxesVisible();
-            auto* behaviours = view.control<QCheckBox>("BehavioursCheckBox");
-            offAtStart = !behaviours->isChecked() && !view.pages().isEnabled() &&
+            title = view.area().title();
+            offAtStart = !view.area().isChecked() && !view.pages().isEnabled() &&
                          !view.control<QRadioButton>("PriorityRadioButton")->isEnabled();
             // Switched off, the frame offers no menu.
             AnswerNextPopup([](QMenu&) {});
@@ -309,7 +310,7 @@ private slots:
             // No answer left over: the pop-up came and was answered.
             popupWhileOff = NoAnswerLeftOver();
 
-            ClickCheckBox(behaviours);
+            ClickTitleCheckBox(&view.area());
             onAfterTick = view.pages().isEnabled() &&
                           view.control<QRadioButton>("PriorityRadioButton")->isEnabled();
             view.addBehaviour("Moth-Seek");
@@ -324,7 +325,8 @@ private slots:
         MenuItem(*window, "TriggerMI")->trigger();
         QVERIFY(NoAnswerLeftOver());
         QCOMPARE(caption, QString("Trigger Properties"));
-        QCOMPARE(frames, QString("TriggerPropertiesFrame VariantValuesFrame BehavioursCheckBox"));
+        QCOMPARE(frames, QString("TriggerPropertiesFrame VariantValuesFrame BehavioursSwitch"));
+        QCOMPARE(title, QString("Steering Behaviours "));
         QVERIFY(checkboxes);
         QVERIFY(offAtStart);
         QVERIFY(!popupWhileOff);
@@ -345,7 +347,7 @@ private slots:
         const TBehaviourList* list = trigger.Template.Behaviours.get();
         bool greyed = false;
         AnswerNextEditor([&](TEditorView& view) {
-            ClickCheckBox(view.control<QCheckBox>("BehavioursCheckBox"));
+            ClickTitleCheckBox(&view.area());
             greyed = !view.pages().isEnabled() && view.pages().currentIndex() == 0;
         });
         QVERIFY(simulation().EditTrigger(trigger));
@@ -354,6 +356,35 @@ private slots:
         QVERIFY(!trigger.ChangeBehaviours);
         QCOMPARE(trigger.Template.Behaviours.get(), list);
         QCOMPARE(KindNames(*list), std::vector<QString>{"Moth-Seek"});
+    }
+
+    // Opened again and again, the editor keeps the size it has for the kind
+    // of object.
+    void theEditorKeepsItsSizeFromOpeningToOpening() {
+        TTrigger* trigger = NewTriggerAccepted(simulation());
+        // The arrival page is the tallest: the trigger editor needs more room
+        // than the others.
+        trigger->Template.Behaviours->push_back(std::make_unique<TSteeringBehaviour>(bkArrival));
+        TBugGroup* group = NewGroupAccepted(simulation());
+        TBug* bug = simulation().CreateBug(*group, Vector(10, 20));
+        // Group, trigger and bug editors in turn, three times over.
+        std::vector<QSize> sizes;
+        for (int opening = 0; opening < 9; ++opening) {
+            AnswerNextEditor([&](TEditorView& view) { sizes.push_back(view.form().size()); },
+                             "CancelButton");
+            if (opening % 3 == 0)
+                simulation().EditGroup(*group);
+            else if (opening % 3 == 1)
+                simulation().EditTrigger(*trigger);
+            else
+                simulation().EditBug(*bug);
+            QVERIFY(NoAnswerLeftOver());
+        }
+        QCOMPARE(sizes.size(), std::size_t{9});
+        for (std::size_t i = 3; i < sizes.size(); ++i)
+            QCOMPARE(sizes[i], sizes[i - 3]);
+        // Each mode takes the room its frames need, no more.
+        QVERIFY(sizes[0] != sizes[1]);
     }
 
     void bugModeWritesPositionValuesAndTriggers() {
