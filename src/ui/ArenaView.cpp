@@ -2,33 +2,182 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
 
 namespace kova {
 
+namespace {
+
+// One notch of an ordinary mouse wheel.
+constexpr int kWheelNotch = 120;
+
+int scaled(int modelLength, double zoom) {
+    return static_cast<int>(std::lround(modelLength * zoom));
+}
+
+} // namespace
+
 TArenaView::TArenaView(QWidget* parent)
-    : QWidget(parent), surface_([this] { update(); },
-                                [this](int width, int height) { setFixedSize(width, height); }) {
+    : QWidget(parent), surface_(
+                           [this] {
+                               pictureChanged_ = true;
+                               update();
+                           },
+                           [this](int width, int height) {
+                               pictureChanged_ = true;
+                               modelSize_ = QSize(width, height);
+                               applySize();
+                           }) {
     setObjectName("ArenaPaintBox");
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+void TArenaView::SetZoom(double zoom) {
+    zoom = std::clamp(zoom, kSmallestZoom, kLargestZoom);
+    if (zoom == zoom_)
+        return;
+    zoom_ = zoom;
+    applySize();
+    update();
+}
+
+void TArenaView::applySize() {
+    setFixedSize(scaled(modelSize_.width(), zoom_), scaled(modelSize_.height(), zoom_));
+}
+
+QPointF TArenaView::ToModelF(QPointF widgetPoint) const {
+    return widgetPoint / zoom_;
+}
+
+QPoint TArenaView::ToModel(QPointF widgetPoint) const {
+    // The model pixel whose scaled square holds the point; at 100 % the
+    // widget's own pixel.
+    const QPointF model = ToModelF(widgetPoint);
+    return QPoint(static_cast<int>(std::floor(model.x())), static_cast<int>(std::floor(model.y())));
+}
+
+QPointF TArenaView::ToWidget(QPointF modelPoint) const {
+    return modelPoint * zoom_;
+}
+
+QPoint TArenaView::widgetPixel(QPoint modelPixel) const {
+    return QPoint(static_cast<int>(std::floor((modelPixel.x() + 0.5) * zoom_)),
+                  static_cast<int>(std::floor((modelPixel.y() + 0.5) * zoom_)));
+}
+
+void TArenaView::ShowRubberBand(TRubberBand kind, QPoint from, QPoint to) {
+    band_ = kind;
+    bandFrom_ = from;
+    bandTo_ = to;
+    update();
+}
+
+void TArenaView::HideRubberBand() {
+    if (band_ == TRubberBand::None)
+        return;
+    band_ = TRubberBand::None;
+    update();
+}
+
 void TArenaView::paintEvent(QPaintEvent* event) {
     surface_.QtCanvas().End();
     QPainter painter(this);
-    painter.drawImage(event->rect(), surface_.Image(), event->rect());
+    const QImage& picture = surface_.Image();
+    if (zoom_ == 1) {
+        painter.drawImage(event->rect(), picture, event->rect());
+    } else if (zoom_ > 1) {
+        // Rounding the widget's size may leave a strip beyond the picture.
+        painter.fillRect(event->rect(), palette().window());
+        // Every model pixel shows as a sharp square; the painter clips to the
+        // exposed part.
+        painter.drawImage(QRectF(QPointF(0, 0), QSizeF(picture.size()) * zoom_), picture);
+    } else {
+        // Reduced, each screen pixel averages the model pixels it covers, so
+        // that one-pixel lines and small bugs fade rather than drop out.
+        if (pictureChanged_ || reduced_.size() != size()) {
+            reduced_ = picture.isNull() ? QImage()
+                                        : picture.scaled(size(), Qt::IgnoreAspectRatio,
+                                                         Qt::SmoothTransformation);
+            pictureChanged_ = false;
+        }
+        painter.drawImage(event->rect(), reduced_, event->rect());
+    }
+    paintRubberBand(painter);
+}
+
+// The band is drawn in the widget's pixels, one pixel wide at every zoom, so
+// it stays visible however far the arena is reduced; each pixel it covers is
+// inverted, which shows on any colour.
+void TArenaView::paintRubberBand(QPainter& painter) const {
+    if (band_ == TRubberBand::None)
+        return;
+    // The figure's model pixels: the left and top edges belong to it, the
+    // right and bottom ones do not, whichever way round it was dragged.
+    const int left = std::min(bandFrom_.x(), bandTo_.x());
+    const int top = std::min(bandFrom_.y(), bandTo_.y());
+    const int right = std::max(bandFrom_.x(), bandTo_.x());
+    const int bottom = std::max(bandFrom_.y(), bandTo_.y());
+    painter.setCompositionMode(QPainter::CompositionMode_Difference);
+    painter.setPen(QPen(Qt::white, 1));
+    painter.setBrush(Qt::NoBrush);
+    switch (band_) {
+    case TRubberBand::Rect: {
+        if (left == right || top == bottom)
+            break;
+        const QPoint topLeft(static_cast<int>(std::floor(left * zoom_)),
+                             static_cast<int>(std::floor(top * zoom_)));
+        const QPoint bottomRight(
+            std::max(static_cast<int>(std::ceil(right * zoom_)) - 1, topLeft.x()),
+            std::max(static_cast<int>(std::ceil(bottom * zoom_)) - 1, topLeft.y()));
+        painter.fillRect(QRect(topLeft, bottomRight), Qt::white);
+        break;
+    }
+    case TRubberBand::Line:
+        if (bandFrom_ != bandTo_)
+            painter.drawLine(widgetPixel(bandFrom_), widgetPixel(bandTo_));
+        break;
+    case TRubberBand::Ellipse: {
+        if (left == right || top == bottom)
+            break;
+        // The outline runs through the middles of the border's model pixels.
+        const QPoint first = widgetPixel(QPoint(left, top));
+        const QPoint last = widgetPixel(QPoint(right - 1, bottom - 1));
+        painter.drawEllipse(QRect(first, QSize(last.x() - first.x(), last.y() - first.y())));
+        break;
+    }
+    case TRubberBand::None:
+        break;
+    }
 }
 
 void TArenaView::mousePressEvent(QMouseEvent* event) {
-    emit mousePressed(event->position().toPoint());
+    emit mousePressed(ToModel(event->position()));
 }
 
 void TArenaView::mouseMoveEvent(QMouseEvent* event) {
-    emit mouseMoved(event->position().toPoint());
+    emit mouseMoved(ToModel(event->position()));
 }
 
 void TArenaView::mouseReleaseEvent(QMouseEvent* event) {
-    emit mouseReleased(event->position().toPoint());
+    emit mouseReleased(ToModel(event->position()));
+}
+
+void TArenaView::wheelEvent(QWheelEvent* event) {
+    // Without Ctrl the wheel scrolls the arena as usual.
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        event->ignore();
+        return;
+    }
+    wheelRest_ += event->angleDelta().y();
+    const int steps = wheelRest_ / kWheelNotch;
+    wheelRest_ -= steps * kWheelNotch;
+    if (steps != 0)
+        emit zoomWheeled(steps, event->position());
+    event->accept();
 }
 
 } // namespace kova

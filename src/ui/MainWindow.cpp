@@ -49,6 +49,7 @@ TfrMain::TfrMain(QWidget* parent) : QMainWindow(parent) {
 
     arenaView_ = new TArenaView;
     scrollArea_ = new QScrollArea;
+    scrollArea_->setObjectName("ArenaScrollBox");
     scrollArea_->setFrameShape(QFrame::NoFrame);
     scrollArea_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     scrollArea_->setWidget(arenaView_);
@@ -56,6 +57,9 @@ TfrMain::TfrMain(QWidget* parent) : QMainWindow(parent) {
     connect(arenaView_, &TArenaView::mousePressed, this, &TfrMain::arenaMouseDown);
     connect(arenaView_, &TArenaView::mouseMoved, this, &TfrMain::arenaMouseMove);
     connect(arenaView_, &TArenaView::mouseReleased, this, &TfrMain::arenaMouseUp);
+    connect(arenaView_, &TArenaView::zoomWheeled, this, [this](int steps, QPointF at) {
+        zoomSteps(steps, arenaView_->mapTo(scrollArea_->viewport(), at));
+    });
     createStatusBar();
     createMenus();
 
@@ -150,6 +154,8 @@ void TfrMain::createMenus() {
     simulation->addSeparator();
     addItem(simulation, "PropertiesMI", "Properties...", [this] { EditSimulationProperties(); });
 
+    createViewMenu();
+
     QMenu* window = menuBar()->addMenu("&Window");
     objectBrowserItem_ = addItem(window, "ObjectBrowserMI", "Object Browser",
                                  [this] { showForm(objectBrowserItem_, objectBrowser_); });
@@ -179,6 +185,10 @@ void TfrMain::createStatusBar() {
             panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         statusBar()->addWidget(panels_[i], i == 3 ? 1 : 0);
     }
+    zoomPanel_ = new QLabel;
+    zoomPanel_->setObjectName("ZoomPanel");
+    zoomPanel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    statusBar()->addPermanentWidget(zoomPanel_);
     panels_[0]->setText(kPositionPanel);
     panels_[1]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }

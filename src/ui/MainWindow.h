@@ -89,6 +89,15 @@ public:
     void Exit();
     void SetArenaCursor(TArenaCursor cursor);
 
+    // View > Zoom In and Zoom Out: the next zoom level up or down, around the
+    // middle of what is shown.
+    void ZoomIn();
+    void ZoomOut();
+    // View > Fit Arena: the largest zoom that shows the whole arena.
+    void FitArena();
+    // View > Actual Size: one model pixel to a screen pixel.
+    void ActualSize();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -97,6 +106,7 @@ private:
     void initSimulation();
     void createWindows();
     void createMenus();
+    void createViewMenu();
     void createStatusBar();
     void placeToolWindows();
     void showForm(QAction* item, QWidget* window);
@@ -109,6 +119,13 @@ private:
     void arenaMouseUp(QPoint position);
     bool brushTooLarge(TArenaPoint start, TArenaPoint end);
     void drawRubberBand(TArenaTool tool, QPoint to);
+
+    // Zoom: the model point under `anchor` (a point of the scroll area's
+    // viewport) stays under it, as far as the scroll bars allow.
+    void zoomAround(double zoom, QPointF anchor);
+    void zoomSteps(int steps, QPointF anchor);
+    QPointF viewportMiddle() const;
+    void showZoom();
 
     std::unique_ptr<TSimulation> simulation_;
     std::unique_ptr<TGuiHost> host_;
@@ -125,7 +142,10 @@ private:
     QAction* objectBrowserItem_ = nullptr;
     QAction* animationControllerItem_ = nullptr;
     QAction* toolsItem_ = nullptr;
+    QAction* zoomInItem_ = nullptr;
+    QAction* zoomOutItem_ = nullptr;
     QLabel* panels_[4] = {};
+    QLabel* zoomPanel_ = nullptr;
 
     bool dragging_ = false;
     QPoint dragStart_;

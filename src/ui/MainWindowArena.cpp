@@ -1,11 +1,12 @@
 // The arena's mouse tools: rubber bands and status feedback while dragging,
 // and the bug brush, bug placement and obstacles when the mouse is released.
+// The view hands over positions in model pixels, whatever its zoom.
 #include "ui/MainWindow.h"
 
 #include "simulation/Simulation.h"
 #include "ui/ArenaView.h"
-#include "ui/QtCanvas.h"
 #include "ui/Tools.h"
+#include "world/Canvas.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -27,10 +28,6 @@ constexpr int kMostBrushCells = 1'000'000;
 
 QString estimateText(int count) {
     return QString("approx. %1 bugs will be created").arg(count);
-}
-
-TPoint toPoint(QPoint point) {
-    return {point.x(), point.y()};
 }
 
 // The square the ellipse tool shows: from the start corner toward the pointer,
@@ -68,18 +65,21 @@ void TfrMain::arenaMouseDown(QPoint position) {
 }
 
 void TfrMain::drawRubberBand(TArenaTool tool, QPoint to) {
-    TQtCanvas& canvas = arenaView_->Surface().QtCanvas();
     switch (tool) {
     case TArenaTool::Bug:
-        canvas.InvertRect({dragStart_.x(), dragStart_.y(), to.x(), to.y()});
+        arenaView_->ShowRubberBand(TRubberBand::Rect, dragStart_, to);
         break;
     case TArenaTool::Line:
-        canvas.InvertLine(toPoint(dragStart_), toPoint(to));
+        arenaView_->ShowRubberBand(TRubberBand::Line, dragStart_, to);
         break;
-    case TArenaTool::Ellipse:
-        canvas.InvertEllipse(squareToward(dragStart_, to));
+    case TArenaTool::Ellipse: {
+        const TRect square = squareToward(dragStart_, to);
+        arenaView_->ShowRubberBand(TRubberBand::Ellipse, QPoint(square.left, square.top),
+                                   QPoint(square.right, square.bottom));
         break;
+    }
     case TArenaTool::None:
+        arenaView_->HideRubberBand();
         break;
     }
 }
@@ -90,8 +90,8 @@ void TfrMain::arenaMouseMove(QPoint position) {
         return;
     }
     const TArenaTool tool = tools_->ActiveTool();
-    // Inverting the last band again removes it.
-    drawRubberBand(tool, dragLast_);
+    // The view shows the band over the arena's picture, in place of the last
+    // one.
     drawRubberBand(tool, position);
     dragLast_ = position;
     setPanel(1, coordinates(dragStart_));
@@ -111,8 +111,8 @@ void TfrMain::arenaMouseUp(QPoint position) {
     dragging_ = false;
     setPanel(2, QString());
     setPanel(3, QString());
-    // Each of these repaints the whole view, which also takes the rubber band
-    // away.
+    arenaView_->HideRubberBand();
+    // Each of these repaints the whole view.
     if (position == dragStart_) {
         simulation_->PlaceBug(tools_->ChosenGroup(), position.x(), position.y());
         return;

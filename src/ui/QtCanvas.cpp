@@ -24,7 +24,7 @@ QRect outlineOf(const TRect& rect) {
                  std::max(area.height() - 1, 0));
 }
 
-// The pen of every figure; the rubber bands draw with white for a moment.
+// The pen of every figure.
 const QPen& outlinePen() {
     static const QPen pen(Qt::black, 1);
     return pen;
@@ -221,43 +221,6 @@ void TQtCanvas::CopyRect(const TRect& destination, ICanvas& source, const TRect&
     if (QPainter* p = painter()) {
         p->setCompositionMode(QPainter::CompositionMode_Source);
         p->drawImage(areaOf(destination), from->image_, areaOf(sourceRect));
-        p->setCompositionMode(QPainter::CompositionMode_SourceOver);
-    }
-}
-
-void TQtCanvas::InvertRect(const TRect& rect) {
-    const QRect area = areaOf(rect);
-    if (area.isEmpty())
-        return;
-    if (QPainter* p = painter()) {
-        p->setCompositionMode(QPainter::CompositionMode_Difference);
-        p->fillRect(area, Qt::white);
-        p->setCompositionMode(QPainter::CompositionMode_SourceOver);
-    }
-}
-
-void TQtCanvas::InvertLine(TPoint from, TPoint to) {
-    if (from == to)
-        return;
-    if (QPainter* p = painter()) {
-        p->setCompositionMode(QPainter::CompositionMode_Difference);
-        p->setPen(QPen(Qt::white, 1));
-        p->drawLine(QPoint(from.x, from.y), QPoint(to.x, to.y));
-        p->setPen(outlinePen());
-        p->setCompositionMode(QPainter::CompositionMode_SourceOver);
-    }
-}
-
-void TQtCanvas::InvertEllipse(const TRect& bounds) {
-    if (areaOf(bounds).isEmpty())
-        return;
-    if (QPainter* p = painter()) {
-        p->setCompositionMode(QPainter::CompositionMode_Difference);
-        p->setPen(QPen(Qt::white, 1));
-        p->setBrush(Qt::NoBrush);
-        p->drawEllipse(outlineOf(bounds));
-        p->setPen(outlinePen());
-        applyBrush();
         p->setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
 }

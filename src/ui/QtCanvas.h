@@ -41,12 +41,6 @@ public:
     TRect ClipRect() const override;
     void CopyRect(const TRect& destination, ICanvas& source, const TRect& sourceRect) override;
 
-    // Rubber bands: every pixel drawn becomes its inverse, so drawing the same
-    // figure twice leaves the picture as it was. Empty figures draw nothing.
-    void InvertRect(const TRect& rect);
-    void InvertLine(TPoint from, TPoint to);
-    void InvertEllipse(const TRect& bounds);
-
     // Finishes the drawing in progress; needed before the image is shown,
     // copied or resized.
     void End();

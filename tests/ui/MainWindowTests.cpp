@@ -250,6 +250,7 @@ int main(int argc, char** argv) {
     failures += RunAnimationControllerTests(argc, argv);
     failures += RunSimulationDialogTests(argc, argv);
     failures += RunCanvasTests(argc, argv);
+    failures += RunZoomTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
 

@@ -27,6 +27,7 @@ int RunObjectBrowserTests(int argc, char** argv);
 int RunAnimationControllerTests(int argc, char** argv);
 int RunSimulationDialogTests(int argc, char** argv);
 int RunCanvasTests(int argc, char** argv);
+int RunZoomTests(int argc, char** argv);
 
 namespace kova::test {
 
