@@ -149,7 +149,6 @@ private:
 
     bool dragging_ = false;
     QPoint dragStart_;
-    QPoint dragLast_;
     QString fileName_;
     bool toolWindowsPlaced_ = false;
 };

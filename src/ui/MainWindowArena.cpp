@@ -60,7 +60,6 @@ void TfrMain::arenaMouseDown(QPoint position) {
     if (simulation_->Running || tools_->ActiveTool() == TArenaTool::None)
         return;
     dragStart_ = position;
-    dragLast_ = position;
     dragging_ = true;
 }
 
@@ -93,7 +92,6 @@ void TfrMain::arenaMouseMove(QPoint position) {
     // The view shows the band over the arena's picture, in place of the last
     // one.
     drawRubberBand(tool, position);
-    dragLast_ = position;
     setPanel(1, coordinates(dragStart_));
     setPanel(2, coordinates(position));
     if (tool == TArenaTool::Bug) {
