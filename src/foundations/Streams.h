@@ -56,6 +56,11 @@ public:
     std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
 
     const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+    // Hands the bytes over, leaving the stream empty.
+    std::vector<std::uint8_t> TakeBytes() {
+        position_ = 0;
+        return std::move(bytes_);
+    }
 
 private:
     std::vector<std::uint8_t> bytes_;

@@ -123,6 +123,10 @@ public:
     // Rewinds, then writes the simulation record, the arena, the triggers, the
     // groups with their members and the obstacles.
     void SaveToStream(TStream& stream);
+    // Writes the same record as SaveToStream without disturbing a run: the
+    // bugs and the clock are put back exactly as they were, and nothing is
+    // drawn.
+    void SaveSnapshotToStream(TStream& stream);
     // Reads all of that into this empty simulation, resolves the references
     // between objects and rewinds. A failure leaves the simulation partly read:
     // read into a scratch simulation and take its contents over on success.
@@ -170,6 +174,8 @@ public:
     bool UseSpatialIndex = true;
 
 private:
+    // The record that follows the magic, as the simulation is now.
+    void writeRecord(TStream& stream);
     void forEachBehaviourList(const std::function<void(TBehaviourList&)>& visit);
     // Clears every behaviour's target that is one of these bugs.
     void clearTargets(const std::unordered_set<const TBug*>& bugs);

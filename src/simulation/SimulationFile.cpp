@@ -141,6 +141,27 @@ std::string readMagic(TStream& stream) {
 
 void TSimulation::SaveToStream(TStream& stream) {
     Rewind();
+    writeRecord(stream);
+}
+
+void TSimulation::SaveSnapshotToStream(TStream& stream) {
+    std::vector<TBug::TRunState> running;
+    for (const auto& group : Groups)
+        for (const auto& member : group->Members)
+            running.push_back(member->RunState());
+    const std::uint32_t second = CurrentSecond;
+    const std::uint32_t frame = CurrentFrame;
+    ResetToStart();
+    writeRecord(stream);
+    CurrentSecond = second;
+    CurrentFrame = frame;
+    auto state = running.begin();
+    for (const auto& group : Groups)
+        for (const auto& member : group->Members)
+            member->RestoreRunState(*state++);
+}
+
+void TSimulation::writeRecord(TStream& stream) {
     TNamedObject::SaveToStream(stream);
     TWriter writer(stream);
     writer.WriteInteger(FPS);
@@ -263,6 +284,13 @@ void WriteSimulationFile(TSimulation& simulation, TStream& stream) {
     writer.WriteString(kKvzMagic);
     writer.Release();
     simulation.SaveToStream(stream);
+}
+
+void WriteSimulationSnapshot(TSimulation& simulation, TStream& stream) {
+    TWriter writer(stream);
+    writer.WriteString(kKvzMagic);
+    writer.Release();
+    simulation.SaveSnapshotToStream(stream);
 }
 
 void ReadSimulationFile(TSimulation& simulation, TStream& stream) {

@@ -13,6 +13,9 @@ inline constexpr const char* kKvzFileError = "Error in kvz-File!";
 // The whole file: the magic, then the simulation. Saving rewinds the
 // simulation first, so a file always holds start values at 0 : 0.
 void WriteSimulationFile(TSimulation& simulation, TStream& stream);
+// The same bytes as WriteSimulationFile, written without rewinding: a run
+// goes on from where it was.
+void WriteSimulationSnapshot(TSimulation& simulation, TStream& stream);
 
 // Checks the magic and reads the file. On success the simulation holds exactly
 // the file's objects, rewound; on any failure it is left exactly as it was and

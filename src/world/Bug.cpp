@@ -244,6 +244,27 @@ void TBug::RestoreStartValues() {
     Behaviours = StartBehaviours;
 }
 
+TBug::TRunState TBug::RunState() const {
+    return {Position,  Velocity,     CurrentSpeed,
+            MinSpeed,  MaxSpeed,     MaxForce,
+            Mass,      orientation_, orientationFollowsVelocity_,
+            Behaviours};
+}
+
+void TBug::RestoreRunState(const TRunState& state) {
+    Position = state.Position;
+    Velocity = state.Velocity;
+    CurrentSpeed = state.CurrentSpeed;
+    MinSpeed = state.MinSpeed;
+    MaxSpeed = state.MaxSpeed;
+    MaxForce = state.MaxForce;
+    Mass = state.Mass;
+    orientation_ = state.Orientation;
+    orientationFollowsVelocity_ = state.OrientationFollowsVelocity;
+    Behaviours = state.Behaviours;
+    RefreshElement();
+}
+
 void TBug::RefreshElement() {
     Element.SetKind(Shape.Kind);
     if (Group != nullptr)

@@ -135,6 +135,22 @@ public:
     void Step(const TFrameContext& frame);
     void StoreStartValues();
     void RestoreStartValues();
+    // Everything RestoreStartValues changes, as it is now, to be put back
+    // bit for bit.
+    struct TRunState {
+        Vector Position;
+        Vector Velocity;
+        Extended CurrentSpeed;
+        Extended MinSpeed;
+        Extended MaxSpeed;
+        Extended MaxForce;
+        Extended Mass;
+        Extended Orientation;
+        bool OrientationFollowsVelocity;
+        TBehaviourListPtr Behaviours;
+    };
+    TRunState RunState() const;
+    void RestoreRunState(const TRunState& state);
     void RefreshElement();
     void UpdateBounds();
 

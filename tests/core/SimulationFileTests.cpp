@@ -1,5 +1,7 @@
 #include "SimulationFileTestSupport.h"
 
+#include "foundations/Random.h"
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -286,6 +288,42 @@ TEST_F(SimulationFile, SavingWhileRunningWritesTheStartAndTimeZero) {
     EXPECT_EQ(read.Position, start);
     EXPECT_EQ(read.StartPosition, start);
     EXPECT_EQ(read.CurrentSpeed, 10);
+}
+
+TEST_F(SimulationFile, SnapshotWhileRunningWritesTheFileAndTheRunGoesOnUndisturbed) {
+    BuildRichSimulation(sim);
+    const Bytes file = SaveBytes(sim);
+    // The same run from the same random sequence; half way it is left alone,
+    // snapshotted or saved. The first two then go on for as long again.
+    enum class HalfWay { Nothing, Snapshot, Save };
+    struct TResult {
+        Bytes Written;
+        std::vector<std::pair<Vector, Vector>> Motion;
+    };
+    auto run = [&](HalfWay halfWay) {
+        TSimulation simulation;
+        LoadBytes(simulation, file);
+        SetRandSeed(7);
+        simulation.BeginRun();
+        for (int frame = 0; frame < 40; ++frame)
+            simulation.StepFrame();
+        TResult result;
+        if (halfWay == HalfWay::Save)
+            return TResult{SaveBytes(simulation), {}};
+        if (halfWay == HalfWay::Snapshot) {
+            TMemoryStream snapshot;
+            WriteSimulationSnapshot(simulation, snapshot);
+            result.Written = snapshot.Bytes();
+        }
+        for (int frame = 0; frame < 40; ++frame)
+            simulation.StepFrame();
+        for (const TBug* member : MembersOf(simulation))
+            result.Motion.emplace_back(member->Position, member->Velocity);
+        return result;
+    };
+    const TResult snapshotted = run(HalfWay::Snapshot);
+    EXPECT_EQ(snapshotted.Written, run(HalfWay::Save).Written);
+    EXPECT_EQ(snapshotted.Motion, run(HalfWay::Nothing).Motion);
 }
 
 struct SettingCase {
