@@ -2,6 +2,7 @@
 
 #include "simulation/Simulation.h"
 #include "ui/AnimationController.h"
+#include "ui/EditHistory.h"
 #include "ui/FrameTimer.h"
 #include "ui/MainWindow.h"
 #include "ui/ObjectBrowser.h"
@@ -64,6 +65,7 @@ void TGuiHost::SetArenaCursor(TArenaCursor cursor) {
 }
 
 void TGuiHost::BugsStepped() {
+    main_.History().SimulationChanged();
     main_.Frames().BugsStepped();
 }
 
@@ -76,22 +78,28 @@ bool TGuiHost::ShowTrails() const {
 }
 
 bool TGuiHost::EditGroup(TBugGroup& group) {
-    propertyForm_.LoadGroup(group);
-    if (!runPropertyForm())
-        return false;
-    // The members took the group's colour (and perhaps new sizes).
-    main_.Simulation().Repaint();
-    return true;
+    return main_.History().Record("Edit Group", [&] {
+        propertyForm_.LoadGroup(group);
+        if (!runPropertyForm())
+            return false;
+        // The members took the group's colour (and perhaps new sizes).
+        main_.Simulation().Repaint();
+        return true;
+    });
 }
 
 bool TGuiHost::EditBug(TBug& bug) {
-    propertyForm_.LoadBug(bug);
-    return runPropertyForm();
+    return main_.History().Record("Edit Bug", [&] {
+        propertyForm_.LoadBug(bug);
+        return runPropertyForm();
+    });
 }
 
 bool TGuiHost::EditTrigger(TTrigger& trigger) {
-    propertyForm_.LoadTrigger(trigger);
-    return runPropertyForm();
+    return main_.History().Record("Edit Trigger", [&] {
+        propertyForm_.LoadTrigger(trigger);
+        return runPropertyForm();
+    });
 }
 
 bool TGuiHost::runPropertyForm() {

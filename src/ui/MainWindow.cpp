@@ -4,6 +4,7 @@
 #include "simulation/Simulation.h"
 #include "ui/AnimationController.h"
 #include "ui/ArenaView.h"
+#include "ui/EditHistory.h"
 #include "ui/ExportDialog.h"
 #include "ui/FrameTimer.h"
 #include "ui/GuiHost.h"
@@ -20,6 +21,8 @@
 #include <QMessageBox>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QUndoStack>
+#include <QUndoView>
 
 #include <cmath>
 
@@ -28,7 +31,6 @@ namespace kova {
 namespace {
 
 const char* const kCaptionPrefix = "Kova - ";
-const char* const kUntitled = "untitled.kvz";
 const char* const kPositionPanel = "Position";
 const char* const kConfirmTitle = "Confirm";
 const char* const kConfirmNew = "Really create new simulation? All unsaved changes will be lost!";
@@ -61,9 +63,9 @@ TfrMain::TfrMain(QWidget* parent) : QMainWindow(parent) {
         zoomSteps(steps, arenaView_->mapTo(scrollArea_->viewport(), at));
     });
     createStatusBar();
+    initSimulation();
     createMenus();
 
-    initSimulation();
     createWindows();
 }
 
@@ -81,9 +83,13 @@ void TfrMain::initSimulation() {
     frames_ = new TFrameTimer(*simulation_, this);
     connect(frames_, &TFrameTimer::frameFailed, this, &TfrMain::showError);
     simulation_->Doc.SetBuffer(std::make_unique<TQtSurface>());
+    history_ = new TEditHistory(*simulation_, this);
+    connect(history_, &TEditHistory::modifiedChanged, this, &QWidget::setWindowModified);
+    connect(history_, &TEditHistory::restored, this, &TfrMain::restoredFromHistory);
+    connect(history_, &TEditHistory::restoreFailed, this, &TfrMain::showError);
     dragging_ = false;
     UpdateArena();
-    fileName_ = kUntitled;
+    fileName_ = kUntitledFile;
     UpdateCaption();
 }
 
@@ -139,18 +145,28 @@ void TfrMain::createMenus() {
     file->addSeparator();
     addItem(file, "ExitMI", "Exit", [this] { Exit(); })->setShortcut(QKeySequence("Alt+F4"));
 
+    createEditMenu();
+
     QMenu* objects = menuBar()->addMenu("&Objects");
-    addItem(objects, "GroupMI", "Group", [this] { simulation_->NewGroup(); });
+    addItem(objects, "GroupMI", "Group", [this] {
+        history_->Record("New Group", [this] { return simulation_->NewGroup() != nullptr; });
+    });
     objects->addSeparator();
-    addItem(objects, "TriggerMI", "Trigger", [this] { simulation_->NewTrigger(); });
+    addItem(objects, "TriggerMI", "Trigger", [this] {
+        history_->Record("New Trigger", [this] { return simulation_->NewTrigger() != nullptr; });
+    });
 
     QMenu* simulation = menuBar()->addMenu("&Simulation");
     addItem(simulation, "RunMI", "Run", [this] { frames_->Run(); });
     addItem(simulation, "PauseMI", "Pause", [this] { frames_->Pause(); });
     addItem(simulation, "RewindMI", "Rewind", [this] { frames_->Rewind(); });
     simulation->addSeparator();
-    addItem(simulation, "CurrenttoStartValuesMI", "Current to Start Values",
-            [this] { frames_->CurrentToStart(); });
+    addItem(simulation, "CurrenttoStartValuesMI", "Current to Start Values", [this] {
+        history_->Record("Current to Start Values", [this] {
+            frames_->CurrentToStart();
+            return true;
+        });
+    });
     simulation->addSeparator();
     addItem(simulation, "PropertiesMI", "Properties...", [this] { EditSimulationProperties(); });
 
@@ -173,6 +189,42 @@ void TfrMain::createMenus() {
     addItem(info, "InfoMI", "Info", [this] {
         infoBox_->show();
         infoBox_->raise();
+    });
+}
+
+void TfrMain::createEditMenu() {
+    QMenu* edit = menuBar()->addMenu("&Edit");
+    QUndoStack& stack = history_->Stack();
+    QAction* undo = edit->addAction("&Undo", this, &TfrMain::Undo);
+    undo->setObjectName("UndoMI");
+    undo->setShortcut(QKeySequence::Undo);
+    QAction* redo = edit->addAction("&Redo", this, &TfrMain::Redo);
+    redo->setObjectName("RedoMI");
+    redo->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
+    auto showSteps = [&stack, undo, redo] {
+        undo->setEnabled(stack.canUndo());
+        redo->setEnabled(stack.canRedo());
+        undo->setText(stack.canUndo() ? "&Undo " + stack.undoText() : "&Undo");
+        redo->setText(stack.canRedo() ? "&Redo " + stack.redoText() : "&Redo");
+    };
+    connect(&stack, &QUndoStack::indexChanged, this, showSteps);
+    connect(&stack, &QUndoStack::cleanChanged, this, showSteps);
+    showSteps();
+
+    edit->addSeparator();
+    QAction* history = edit->addAction("Undo &History");
+    history->setObjectName("UndoHistoryMI");
+    connect(history, &QAction::triggered, this, [this] {
+        if (historyWindow_ == nullptr) {
+            auto* view = new QUndoView(&history_->Stack(), this);
+            view->setWindowFlags(Qt::Tool);
+            view->setWindowTitle("Undo History");
+            view->setEmptyLabel("<opened or new simulation>");
+            view->resize(240, 300);
+            historyWindow_ = view;
+        }
+        historyWindow_->show();
+        historyWindow_->raise();
     });
 }
 
@@ -223,31 +275,57 @@ void TfrMain::UpdateArena() {
 
 void TfrMain::UpdateCaption() {
     const qsizetype slash = std::max(fileName_.lastIndexOf('/'), fileName_.lastIndexOf('\\'));
-    setWindowTitle(kCaptionPrefix + fileName_.mid(slash + 1));
+    // Qt puts the platform's mark for unsaved changes in place of "[*]".
+    setWindowTitle(kCaptionPrefix + fileName_.mid(slash + 1) + "[*]");
 }
 
 void TfrMain::NewSimulation() {
-    propertiesDialog_->SetSimulation(simulation_.get());
-    if (propertiesDialog_->exec() != QDialog::Accepted)
+    if (!AskToSaveChanges())
         return;
-    if (QMessageBox::question(this, kConfirmTitle, kConfirmNew,
-                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    const bool created = history_->Record("New Simulation", [this] {
+        propertiesDialog_->SetSimulation(simulation_.get());
+        if (propertiesDialog_->exec() != QDialog::Accepted)
+            return false;
+        if (QMessageBox::question(this, kConfirmTitle, kConfirmNew,
+                                  QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+            return false;
+        simulation_->RemoveAll();
+        UpdateArena();
+        return true;
+    });
+    if (!created)
         return;
-    simulation_->RemoveAll();
-    UpdateArena();
-    fileName_ = kUntitled;
+    fileName_ = kUntitledFile;
     UpdateCaption();
 }
 
 void TfrMain::EditSimulationProperties() {
-    propertiesDialog_->SetSimulation(simulation_.get());
-    if (propertiesDialog_->exec() == QDialog::Accepted)
+    history_->Record("Simulation Properties", [this] {
+        propertiesDialog_->SetSimulation(simulation_.get());
+        if (propertiesDialog_->exec() != QDialog::Accepted)
+            return false;
         UpdateArena();
+        return true;
+    });
 }
 
 void TfrMain::Exit() {
     frames_->Pause();
     close();
+}
+
+void TfrMain::Undo() {
+    frames_->Pause();
+    history_->Undo();
+}
+
+void TfrMain::Redo() {
+    frames_->Pause();
+    history_->Redo();
+}
+
+void TfrMain::restoredFromHistory() {
+    UpdateArena();
 }
 
 void TfrMain::showForm(QAction* item, QWidget* window) {
@@ -283,6 +361,10 @@ void TfrMain::placeToolWindows() {
 
 void TfrMain::closeEvent(QCloseEvent* event) {
     frames_->Pause();
+    if (!AskToSaveChanges()) {
+        event->ignore();
+        return;
+    }
     objectBrowser_->hide();
     animationController_->hide();
     tools_->hide();

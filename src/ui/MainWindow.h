@@ -7,6 +7,7 @@
 #include <QPoint>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -16,6 +17,7 @@ class QScrollArea;
 namespace kova {
 
 class TArenaView;
+class TEditHistory;
 class TFrameTimer;
 class TGuiHost;
 class TPropertyForm;
@@ -54,6 +56,9 @@ public:
     explicit TfrMain(QWidget* parent = nullptr);
     ~TfrMain() override;
 
+    // The file name of a simulation that was never saved or opened.
+    static constexpr const char* kUntitledFile = "untitled.kvz";
+
     TSimulation& Simulation() const { return *simulation_; }
     TfrObjectBrowser& ObjectBrowser() const { return *objectBrowser_; }
     TfrAnimationController& AnimationController() const { return *animationController_; }
@@ -64,13 +69,15 @@ public:
     TPropertyForm& PropertyForm() const { return *propertyForm_; }
     TArenaView& ArenaView() const { return *arenaView_; }
     TFrameTimer& Frames() const { return *frames_; }
+    TEditHistory& History() const { return *history_; }
     const QString& FileName() const { return fileName_; }
 
     int MeterToPixel(Extended meters) const;
     // Re-applies the arena's size and colour to the view, repaints it and
     // shows the simulation's loop point, clock and delay in the controller.
     void UpdateArena();
-    // "Kova - " and the last component of the file name.
+    // "Kova - " and the last component of the file name, marked while there
+    // are unsaved changes.
     void UpdateCaption();
     // File > New...: the properties dialog, then a confirmation; on Yes every
     // object goes.
@@ -81,12 +88,19 @@ public:
     void OpenSimulation();
     // Loads the file; on failure the user sees why and nothing changes.
     bool OpenFile(const QString& path);
-    // File > Save: writes to FileName without asking.
-    void SaveSimulation();
-    // File > Save As...
-    void SaveSimulationAs();
-    // File > Exit: stops the frames and ends the program.
+    // File > Save: writes to FileName without asking; false when it failed.
+    bool SaveSimulation();
+    // File > Save As...; false when cancelled or failed.
+    bool SaveSimulationAs();
+    // File > Exit: stops the frames and ends the program (after asking about
+    // unsaved changes).
     void Exit();
+    // Edit > Undo and Redo; a run pauses first.
+    void Undo();
+    void Redo();
+    // With unsaved changes, asks whether to save them first: true when the
+    // caller may go on (saved, or discarded), false on Cancel or a failed save.
+    bool AskToSaveChanges();
     void SetArenaCursor(TArenaCursor cursor);
 
     // View > Zoom In and Zoom Out: the next zoom level up or down, around the
@@ -106,7 +120,9 @@ private:
     void initSimulation();
     void createWindows();
     void createMenus();
+    void createEditMenu();
     void createViewMenu();
+    void restoredFromHistory();
     void createStatusBar();
     void placeToolWindows();
     void showForm(QAction* item, QWidget* window);
@@ -119,6 +135,7 @@ private:
     void arenaMouseUp(QPoint position);
     bool brushTooLarge(TArenaPoint start, TArenaPoint end);
     void drawRubberBand(TArenaTool tool, QPoint to);
+    void recordArenaEdit(const char* text, const std::function<void()>& edit);
 
     // Zoom: the model point under `anchor` (a point of the scroll area's
     // viewport) stays under it, as far as the scroll bars allow.
@@ -129,6 +146,8 @@ private:
 
     std::unique_ptr<TSimulation> simulation_;
     std::unique_ptr<TGuiHost> host_;
+    TEditHistory* history_ = nullptr;
+    QWidget* historyWindow_ = nullptr;
     TFrameTimer* frames_ = nullptr;
     QScrollArea* scrollArea_ = nullptr;
     TArenaView* arenaView_ = nullptr;

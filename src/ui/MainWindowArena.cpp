@@ -5,6 +5,7 @@
 
 #include "simulation/Simulation.h"
 #include "ui/ArenaView.h"
+#include "ui/EditHistory.h"
 #include "ui/Tools.h"
 #include "world/Canvas.h"
 
@@ -112,7 +113,9 @@ void TfrMain::arenaMouseUp(QPoint position) {
     arenaView_->HideRubberBand();
     // Each of these repaints the whole view.
     if (position == dragStart_) {
-        simulation_->PlaceBug(tools_->ChosenGroup(), position.x(), position.y());
+        recordArenaEdit("Place Bug", [&] {
+            simulation_->PlaceBug(tools_->ChosenGroup(), position.x(), position.y());
+        });
         return;
     }
     // The bug brush paints the arena only: a drag that leaves the view ends at
@@ -123,11 +126,33 @@ void TfrMain::arenaMouseUp(QPoint position) {
                                   : TArenaPoint{Extended(dragStart_.x()), Extended(dragStart_.y())};
     const TArenaPoint end = brush ? InsideArena(position, simulation_->Space)
                                   : TArenaPoint{Extended(position.x()), Extended(position.y())};
-    if (brushTooLarge(start, end))
+    if (brushTooLarge(start, end)) {
         simulation_->Repaint();
-    else
-        simulation_->ApplyDrag(tools_->ChosenGroup(), tools_->Density(), start.X, start.Y, end.X,
-                               end.Y);
+        return;
+    }
+    recordArenaEdit(brush                                         ? "Paint Bugs"
+                    : tools_->ActiveTool() == TArenaTool::Ellipse ? "Draw Ellipse"
+                                                                  : "Draw Line",
+                    [&] {
+                        simulation_->ApplyDrag(tools_->ChosenGroup(), tools_->Density(), start.X,
+                                               start.Y, end.X, end.Y);
+                    });
+}
+
+// A tool's click or drag is a step of the history when it made a bug or an
+// obstacle; a click without a tool, or a brush that found no free cell, is not.
+void TfrMain::recordArenaEdit(const char* text, const std::function<void()>& edit) {
+    auto objectCount = [this] {
+        std::size_t count = simulation_->Obstacles.size();
+        for (const auto& group : simulation_->Groups)
+            count += group->Members.size();
+        return count;
+    };
+    history_->Record(text, [&] {
+        const std::size_t before = objectCount();
+        edit();
+        return objectCount() != before;
+    });
 }
 
 // A brush of a tiny bug diameter over a large area would walk more cells than

@@ -3,6 +3,7 @@
 
 #include "simulation/Simulation.h"
 #include "simulation/SimulationFile.h"
+#include "ui/EditHistory.h"
 #include "ui/FileDialogs.h"
 
 #include <QFileDialog>
@@ -57,6 +58,8 @@ template <typename Operation> bool reportFailure(QWidget* parent, Operation oper
 } // namespace
 
 void TfrMain::OpenSimulation() {
+    if (!AskToSaveChanges())
+        return;
     std::unique_ptr<QFileDialog> dialog(
         simulationFileDialog(this, kOpenTitle, QFileDialog::AcceptOpen, fileName_));
     const QString path = chooseFile(*dialog);
@@ -72,27 +75,44 @@ bool TfrMain::OpenFile(const QString& path) {
         this, [&] { OpenSimulationFile(*simulation_, path.toLocal8Bit().toStdString()); });
     if (!opened)
         return false;
+    history_->Reset();
     fileName_ = path;
     UpdateCaption();
     UpdateArena();
     return true;
 }
 
-void TfrMain::SaveSimulation() {
-    reportFailure(this,
-                  [&] { SaveSimulationFile(*simulation_, fileName_.toLocal8Bit().toStdString()); });
+bool TfrMain::SaveSimulation() {
+    const bool saved = reportFailure(
+        this, [&] { SaveSimulationFile(*simulation_, fileName_.toLocal8Bit().toStdString()); });
+    if (saved)
+        history_->MarkSaved();
+    return saved;
 }
 
-void TfrMain::SaveSimulationAs() {
+bool TfrMain::SaveSimulationAs() {
     std::unique_ptr<QFileDialog> dialog(
         simulationFileDialog(this, kSaveTitle, QFileDialog::AcceptSave, fileName_));
     dialog->selectFile(fileName_);
     const QString path = chooseFile(*dialog);
     if (path.isEmpty())
-        return;
+        return false;
     fileName_ = path;
     UpdateCaption();
-    SaveSimulation();
+    return SaveSimulation();
+}
+
+bool TfrMain::AskToSaveChanges() {
+    if (!history_->IsModified())
+        return true;
+    const QMessageBox::StandardButton answer = QMessageBox::warning(
+        this, windowTitle().remove("[*]"), "The simulation has unsaved changes. Save them first?",
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Discard)
+        return true;
+    if (answer != QMessageBox::Save)
+        return false;
+    return fileName_ == kUntitledFile ? SaveSimulationAs() : SaveSimulation();
 }
 
 } // namespace kova
