@@ -228,7 +228,7 @@ void TBehaviourArea::connectPage(QWidget* page) {
                     UpdateTargetControls(page);
             });
     if (auto* tree = FindControl<TObjectTree>("BugTargetTree", page))
-        connect(tree, &QTreeWidget::itemSelectionChanged, page, [this, page] {
+        connect(tree, &TObjectTree::selectedNodeChanged, page, [this, page] {
             if (isLive(page))
                 UpdateBugTarget(page);
         });

@@ -130,17 +130,17 @@ void TBehaviourArea::UpdateTargetControls(QWidget* page) {
 void TBehaviourArea::UpdateBugTarget(QWidget* page) {
     auto* label = FindControl<QLabel>("BugTargetLabel", page);
     auto* tree = FindControl<TObjectTree>("BugTargetTree", page);
-    if (label == nullptr || tree == nullptr || tree->topLevelItemCount() == 0)
+    if (label == nullptr || tree == nullptr || tree->model()->rowCount() == 0)
         return;
-    const QList<QTreeWidgetItem*> selected = tree->selectedItems();
+    const QModelIndexList selected = tree->selectionModel()->selectedIndexes();
     if (selected.isEmpty())
         return;
-    QTreeWidgetItem* node = selected.first();
+    const QModelIndex node = selected.first();
     TSteeringBehaviour* behaviour = behaviourOf(page);
     auto* bug = dynamic_cast<TBug*>(TObjectTree::ObjectOf(node));
     if (bug != nullptr) {
-        const QString group = node->parent() != nullptr ? node->parent()->text(0) : QString();
-        label->setText(node->text(0) + " of " + group);
+        const QString group = node.parent().data().toString();
+        label->setText(node.data().toString() + " of " + group);
         if (behaviour != nullptr)
             behaviour->SetTargetBug(bug);
     } else {
@@ -169,9 +169,8 @@ void TBehaviourArea::LoadPage(QWidget* page) {
             // Choosing the node is not the user's choice of a target.
             const QSignalBlocker quiet(tree);
             if (browserTree_ != nullptr)
-                tree->CopyFrom(*browserTree_);
-            if (QTreeWidgetItem* node = tree->FindNode(behaviour->TargetBug))
-                tree->SelectNode(node);
+                tree->ShowNodesOf(*browserTree_);
+            tree->SelectObject(behaviour->TargetBug);
         }
         if (behaviour->TargetIsBug)
             if (auto* bugChoice = FindControl<QRadioButton>("BugRadio", page))

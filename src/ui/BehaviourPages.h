@@ -53,7 +53,7 @@ public:
     explicit TBehaviourArea(QWidget* parent = nullptr);
     ~TBehaviourArea() override;
 
-    // The tree whose nodes the target pages copy (the object browser's).
+    // The tree whose nodes the target pages show (the object browser's).
     void SetBrowserTree(const TObjectTree* tree) { browserTree_ = tree; }
     // The "Add Obstacle" submenu: one item per obstacle, in order.
     void RebuildObstacleMenu(const std::vector<std::unique_ptr<TObstacle>>& obstacles);

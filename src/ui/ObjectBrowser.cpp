@@ -2,6 +2,7 @@
 
 #include "simulation/Simulation.h"
 #include "widgets/ObjectTree.h"
+#include "widgets/ObjectTreeModel.h"
 
 #include <QCloseEvent>
 #include <QMenuBar>
@@ -24,32 +25,18 @@ QString confirmGroupDeletion(const TBugGroup& group) {
         .arg(QString::fromStdString(group.Name));
 }
 
-QTreeWidgetItem* childAt(QTreeWidget& tree, QTreeWidgetItem* parent, int index) {
-    const int count = parent != nullptr ? parent->childCount() : tree.topLevelItemCount();
-    if (index < 0 || index >= count)
-        return nullptr;
-    return parent != nullptr ? parent->child(index) : tree.topLevelItem(index);
-}
+enum TTopNode { kGroupsRow, kTriggerRow, kObstaclesRow };
 
 // The node that comes before this one in tree order: the previous sibling's
 // deepest last descendant, or else the parent.
-QTreeWidgetItem* nodeBefore(QTreeWidget& tree, QTreeWidgetItem* node) {
-    QTreeWidgetItem* parent = node->parent();
-    const int index =
-        parent != nullptr ? parent->indexOfChild(node) : tree.indexOfTopLevelItem(node);
-    QTreeWidgetItem* previous = childAt(tree, parent, index - 1);
-    if (previous == nullptr)
-        return parent;
-    while (previous->childCount() > 0)
-        previous = previous->child(previous->childCount() - 1);
+QModelIndex nodeBefore(const QModelIndex& node) {
+    QModelIndex previous = node.siblingAtRow(node.row() - 1);
+    if (!previous.isValid())
+        return node.parent();
+    const QAbstractItemModel& model = *node.model();
+    for (int count = model.rowCount(previous); count > 0; count = model.rowCount(previous))
+        previous = model.index(count - 1, 0, previous);
     return previous;
-}
-
-QTreeWidgetItem* nextSibling(QTreeWidget& tree, QTreeWidgetItem* node) {
-    QTreeWidgetItem* parent = node->parent();
-    const int index =
-        parent != nullptr ? parent->indexOfChild(node) : tree.indexOfTopLevelItem(node);
-    return childAt(tree, parent, index + 1);
 }
 
 } // namespace
@@ -64,75 +51,73 @@ TfrObjectBrowser::TfrObjectBrowser(TSimulation& simulation, QWidget* parent)
 
     tree_ = new TObjectTree;
     tree_->setObjectName("ObjectTreeView");
-    tree_->setHeaderHidden(true);
-    tree_->setIndentation(19);
-    tree_->setRootIsDecorated(true);
-    tree_->setUniformRowHeights(true);
-    tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tree_->setSelectionMode(QAbstractItemView::SingleSelection);
-    tree_->setAutoScroll(true);
     setCentralWidget(tree_);
 
-    groupsNode_ = tree_->AddNode(nullptr, kGroupsNode, nullptr);
-    triggerNode_ = tree_->AddNode(nullptr, kTriggerNode, nullptr);
-    obstaclesNode_ = tree_->AddNode(nullptr, kObstaclesNode, nullptr);
+    tree_->AddNode({}, kGroupsNode, nullptr);
+    tree_->AddNode({}, kTriggerNode, nullptr);
+    tree_->AddNode({}, kObstaclesNode, nullptr);
 
     QMenu* editMenu = menuBar()->addMenu(kEditMenu);
     QAction* deleteItem = editMenu->addAction(kDeleteItem);
     deleteItem->setObjectName("DeleteMI");
     deleteItem->setShortcut(QKeySequence(Qt::Key_Delete));
     connect(deleteItem, &QAction::triggered, this, &TfrObjectBrowser::DeleteSelected);
-    connect(tree_, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem* item) { editObjectOf(item); });
+    connect(tree_, &QTreeView::doubleClicked, this,
+            [this](const QModelIndex& node) { editObjectOf(node); });
+}
+
+QModelIndex TfrObjectBrowser::topNode(int row) const {
+    return tree_->Model().index(row, 0);
 }
 
 void TfrObjectBrowser::AddGroup(TBugGroup& group) {
-    AddToNode(groupsNode_, QString::fromStdString(group.Name), &group);
+    AddToNode(topNode(kGroupsRow), group.Name, &group);
 }
 
 void TfrObjectBrowser::AddBug(TBug& bug, TBugGroup& group) {
     // A group is only ever attached to its node under "Groups", so looking
     // there finds the same node as a search of the whole tree.
-    for (int i = 0; i < groupsNode_->childCount(); ++i) {
-        QTreeWidgetItem* node = groupsNode_->child(i);
-        if (tree_->ObjectOf(node) == &group) {
-            AddToNode(node, QString::fromStdString(bug.Name), &bug);
-            return;
-        }
-    }
+    const QModelIndex node = tree_->Model().FindChild(topNode(kGroupsRow), &group);
+    if (node.isValid())
+        AddToNode(node, bug.Name, &bug);
 }
 
 void TfrObjectBrowser::AddTrigger(TTrigger& trigger) {
-    AddToNode(triggerNode_, QString::fromStdString(trigger.Name), &trigger);
+    AddToNode(topNode(kTriggerRow), trigger.Name, &trigger);
 }
 
 void TfrObjectBrowser::AddObstacle(TObstacle& obstacle) {
-    AddToNode(obstaclesNode_, QString::fromStdString(obstacle.Name), &obstacle);
+    AddToNode(topNode(kObstaclesRow), obstacle.Name, &obstacle);
 }
 
-void TfrObjectBrowser::AddToNode(QTreeWidgetItem* node, const QString& text, TNamedObject* object) {
-    tree_->SelectNode(tree_->AddNode(node, text, object));
+void TfrObjectBrowser::AddToNode(const QModelIndex& node, const std::string& text,
+                                 TNamedObject* object) {
+    tree_->SelectNodeSoon(tree_->Model().AddNode(node, text, object));
 }
 
 void TfrObjectBrowser::UpdateNode(TNamedObject& object) {
-    if (QTreeWidgetItem* selected = tree_->currentItem())
-        selected->setText(0, QString::fromStdString(object.Name));
+    const QModelIndex selected = tree_->SelectedNode();
+    if (selected.isValid())
+        tree_->Model().SetText(selected, object.Name);
 }
 
 void TfrObjectBrowser::DeleteNode(TNamedObject& object) {
-    QTreeWidgetItem* node = tree_->FindNode(&object);
-    if (node == nullptr)
+    const QModelIndex node = tree_->FindNode(&object);
+    if (!node.isValid())
         return;
-    QTreeWidgetItem* select = nextSibling(*tree_, node);
-    if (select == nullptr)
-        select = nodeBefore(*tree_, node);
-    if (select != nullptr)
-        tree_->SelectNode(select);
-    delete node;
+    QModelIndex select = node.siblingAtRow(node.row() + 1);
+    if (!select.isValid())
+        select = nodeBefore(node);
+    // Selected once the program is idle: when a whole group goes, the
+    // members' rows are laid out no more than once.
+    if (select.isValid())
+        tree_->SelectNodeSoon(select);
+    tree_->Model().RemoveNode(node);
 }
 
 void TfrObjectBrowser::DeleteSelected() {
-    const QList<QTreeWidgetItem*> selected = tree_->selectedItems();
+    tree_->ApplyPendingSelection();
+    const QModelIndexList selected = tree_->selectionModel()->selectedIndexes();
     if (selected.isEmpty())
         return;
     TNamedObject* object = tree_->ObjectOf(selected.first());
@@ -153,8 +138,8 @@ void TfrObjectBrowser::DeleteSelected() {
     }
 }
 
-void TfrObjectBrowser::editObjectOf(QTreeWidgetItem* item) {
-    TNamedObject* object = tree_->ObjectOf(item);
+void TfrObjectBrowser::editObjectOf(const QModelIndex& node) {
+    TNamedObject* object = tree_->ObjectOf(node);
     if (auto* group = dynamic_cast<TBugGroup*>(object))
         simulation_.EditGroup(*group);
     else if (auto* bug = dynamic_cast<TBug*>(object))

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QModelIndex>
 
-class QTreeWidgetItem;
+#include <string>
 
 namespace kova {
 
@@ -28,8 +29,11 @@ public:
     void AddBug(TBug& bug, TBugGroup& group);
     void AddTrigger(TTrigger& trigger);
     void AddObstacle(TObstacle& obstacle);
-    // Appends a child carrying the object and selects it.
-    void AddToNode(QTreeWidgetItem* node, const QString& text, TNamedObject* object);
+    // Appends a child carrying the object and selects it. The selection (with
+    // the expanding and scrolling it brings) is applied once the program is
+    // idle or the selection is asked for, so that the many additions of a
+    // file being opened or a brush stroke select only once.
+    void AddToNode(const QModelIndex& node, const std::string& text, TNamedObject* object);
     // The selected node takes the object's name (edits start from the
     // selected node).
     void UpdateNode(TNamedObject& object);
@@ -51,13 +55,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void editObjectOf(QTreeWidgetItem* item);
+    void editObjectOf(const QModelIndex& node);
+    // The three top-level nodes, in this order; they are never removed.
+    QModelIndex topNode(int row) const;
 
     TSimulation& simulation_;
     TObjectTree* tree_;
-    QTreeWidgetItem* groupsNode_;
-    QTreeWidgetItem* triggerNode_;
-    QTreeWidgetItem* obstaclesNode_;
 };
 
 } // namespace kova

@@ -34,7 +34,7 @@ class TPropertyForm : public QDialog {
 public:
     enum class TMode { Bug, Group, Trigger };
 
-    // The behaviour pages' target trees copy `browserTree` (may be null).
+    // The behaviour pages' target trees show the nodes of `browserTree` (may be null).
     TPropertyForm(TSimulation& simulation, const TObjectTree* browserTree,
                   QWidget* parent = nullptr);
     ~TPropertyForm() override;

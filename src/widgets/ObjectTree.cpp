@@ -1,11 +1,10 @@
 #include "widgets/ObjectTree.h"
 
-#include "foundations/NamedObject.h"
+#include "widgets/ObjectTreeModel.h"
 
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
-#include <QTreeWidgetItemIterator>
 
 namespace kova {
 
@@ -22,12 +21,10 @@ public:
     }
 };
 
-constexpr int kObjectRole = Qt::UserRole;
-
 } // namespace
 
-TObjectTree::TObjectTree(QWidget* parent) : QTreeWidget(parent) {
-    setColumnCount(1);
+TObjectTree::TObjectTree(QWidget* parent) : QTreeView(parent), model_(new TObjectTreeModel(this)) {
+    setModel(model_);
     setHeaderHidden(true);
     setRootIsDecorated(true);
     setIndentation(kIndentation);
@@ -44,69 +41,102 @@ TObjectTree::TObjectTree(QWidget* parent) : QTreeWidget(parent) {
     colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
                      colours.color(QPalette::Inactive, QPalette::Text));
     setPalette(colours);
+
+    pendingTimer_.setSingleShot(true);
+    pendingTimer_.setInterval(0);
+    connect(&pendingTimer_, &QTimer::timeout, this, &TObjectTree::ApplyPendingSelection);
 }
 
-QTreeWidgetItem* TObjectTree::AddNode(QTreeWidgetItem* parent, const QString& text,
-                                      TNamedObject* object) {
-    auto* node = new QTreeWidgetItem(QStringList{text});
-    node->setData(0, kObjectRole, QVariant::fromValue(static_cast<void*>(object)));
-    if (parent != nullptr)
-        parent->addChild(node);
-    else
-        addTopLevelItem(node);
-    return node;
+QModelIndex TObjectTree::AddNode(const QModelIndex& parent, const QString& text,
+                                 TNamedObject* object) {
+    return model_->AddNode(parent, text, object);
 }
 
-TNamedObject* TObjectTree::ObjectOf(const QTreeWidgetItem* node) {
-    if (node == nullptr)
-        return nullptr;
-    return static_cast<TNamedObject*>(node->data(0, kObjectRole).value<void*>());
+void TObjectTree::ShowNodesOf(const TObjectTree& other) {
+    hasPending_ = false;
+    pending_ = QPersistentModelIndex();
+    if (model_ != other.model_) {
+        model_ = other.model_;
+        setModel(model_);
+        return;
+    }
+    collapseAll();
+    selectionModel()->clear();
+}
+
+TNamedObject* TObjectTree::ObjectOf(const QModelIndex& node) {
+    return TObjectTreeModel::ObjectOf(node);
+}
+
+QModelIndex TObjectTree::SelectedNode() const {
+    const_cast<TObjectTree*>(this)->ApplyPendingSelection();
+    return currentIndex();
 }
 
 TNamedObject* TObjectTree::SelectedObject() const {
-    return ObjectOf(currentItem());
+    return ObjectOf(SelectedNode());
 }
 
-QTreeWidgetItem* TObjectTree::FindNode(const TNamedObject* object) const {
-    // The iterator walks depth first, parents before children: display order.
-    for (QTreeWidgetItemIterator it(const_cast<TObjectTree*>(this)); *it != nullptr; ++it) {
-        if (ObjectOf(*it) == object)
-            return *it;
-    }
-    return nullptr;
+QModelIndex TObjectTree::FindNode(const TNamedObject* object) const {
+    return model_->FindNode(object);
 }
 
-void TObjectTree::CopyFrom(const TObjectTree& other) {
-    clear();
-    QList<QTreeWidgetItem*> copies;
-    copies.reserve(other.topLevelItemCount());
-    // clone() copies a node's data, the object reference included, and all
-    // its descendants.
-    for (int i = 0; i < other.topLevelItemCount(); ++i)
-        copies.append(other.topLevelItem(i)->clone());
-    addTopLevelItems(copies);
-}
-
-void TObjectTree::SelectNode(QTreeWidgetItem* node) {
-    if (node == nullptr)
+void TObjectTree::SelectNode(const QModelIndex& node) {
+    if (!node.isValid() || node.model() != model_)
         return;
-    for (QTreeWidgetItem* ancestor = node->parent(); ancestor != nullptr;
-         ancestor = ancestor->parent())
-        ancestor->setExpanded(true);
-    setCurrentItem(node);
-    scrollToItem(node);
+    // A node chosen now replaces one chosen for later.
+    hasPending_ = false;
+    pending_ = QPersistentModelIndex();
+    for (QModelIndex ancestor = node.parent(); ancestor.isValid(); ancestor = ancestor.parent())
+        expand(ancestor);
+    setCurrentIndex(node);
+    scrollTo(node);
 }
 
 void TObjectTree::SelectObject(const TNamedObject* object) {
     SelectNode(FindNode(object));
 }
 
+void TObjectTree::SelectNodeSoon(const QModelIndex& node) {
+    if (!node.isValid() || node.model() != model_)
+        return;
+    pending_ = node;
+    hasPending_ = true;
+    if (!pendingTimer_.isActive())
+        pendingTimer_.start();
+}
+
+void TObjectTree::ApplyPendingSelection() {
+    if (!hasPending_)
+        return;
+    const QModelIndex node = pending_;
+    SelectNode(node);
+    hasPending_ = false;
+    pending_ = QPersistentModelIndex();
+}
+
 void TObjectTree::mousePressEvent(QMouseEvent* event) {
+    // What the user clicks on is chosen after what code chose before.
+    ApplyPendingSelection();
     if (event->button() == Qt::RightButton) {
-        if (QTreeWidgetItem* node = itemAt(event->position().toPoint()))
+        const QModelIndex node = indexAt(event->position().toPoint());
+        if (node.isValid())
             SelectNode(node);
     }
-    QTreeWidget::mousePressEvent(event);
+    QTreeView::mousePressEvent(event);
+}
+
+void TObjectTree::keyPressEvent(QKeyEvent* event) {
+    // Moving with the keys starts from the node chosen last.
+    ApplyPendingSelection();
+    QTreeView::keyPressEvent(event);
+}
+
+void TObjectTree::selectionChanged(const QItemSelection& selected,
+                                   const QItemSelection& deselected) {
+    QTreeView::selectionChanged(selected, deselected);
+    if (!model_->IsChanging())
+        emit selectedNodeChanged();
 }
 
 } // namespace kova

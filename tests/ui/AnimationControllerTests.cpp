@@ -129,7 +129,7 @@ private slots:
             MenuItem(*window, "PropertiesMI")->trigger();
         } else {
             TObjectTree& tree = window->ObjectBrowser().Tree();
-            tree.SelectNode(tree.topLevelItem(0)->child(0));
+            tree.SelectNode(tree.model()->index(0, 0, tree.model()->index(0, 0)));
             QVERIFY(Activate(window->ObjectBrowser()));
             tree.setFocus();
             QTest::keyClick(&tree, Qt::Key_Delete);

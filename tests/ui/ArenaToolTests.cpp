@@ -84,9 +84,10 @@ private slots:
         QCOMPARE(BugPositions(*group), expected);
         QCOMPARE(PanelText(*window, 2), QString());
         QCOMPARE(PanelText(*window, 3), QString());
-        const QTreeWidgetItem* groupNode = window->ObjectBrowser().Tree().topLevelItem(0)->child(0);
-        QCOMPARE(groupNode->childCount(), 6);
-        QCOMPARE(groupNode->child(5)->text(0), QString("Member_5"));
+        const QAbstractItemModel& nodes = *window->ObjectBrowser().Tree().model();
+        const QModelIndex groupNode = nodes.index(0, 0, nodes.index(0, 0));
+        QCOMPARE(nodes.rowCount(groupNode), 6);
+        QCOMPARE(nodes.index(5, 0, groupNode).data().toString(), QString("Member_5"));
     }
 
     void aBrushDragEndsAtTheArenasEdge_data() {

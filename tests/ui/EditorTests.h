@@ -153,13 +153,16 @@ public:
     void clickTreeNode(int index, const QString& text) const {
         pages().setCurrentIndex(index);
         auto* tree = onPage<TObjectTree>(index, "BugTargetTree");
-        const QList<QTreeWidgetItem*> nodes =
-            tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        const QModelIndexList nodes =
+            tree->model()->match(tree->model()->index(0, 0), Qt::DisplayRole, text, 1,
+                                 Qt::MatchExactly | Qt::MatchRecursive | Qt::MatchWrap);
         if (nodes.isEmpty())
             return;
-        tree->scrollToItem(nodes.first());
+        for (QModelIndex above = nodes.first().parent(); above.isValid(); above = above.parent())
+            tree->expand(above);
+        tree->scrollTo(nodes.first());
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                          tree->visualItemRect(nodes.first()).center());
+                          tree->visualRect(nodes.first()).center());
     }
     QStringList listTexts(const char* name) const { return texts(*control<QListWidget>(name)); }
     static QStringList texts(const QListWidget& list) {

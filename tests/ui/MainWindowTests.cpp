@@ -36,12 +36,13 @@ private slots:
             QVERIFY2(MenuItem(*window, item)->isChecked(), item);
 
         const TObjectTree& tree = window->ObjectBrowser().Tree();
-        QCOMPARE(tree.topLevelItemCount(), 3);
-        QCOMPARE(tree.topLevelItem(0)->text(0), QString("Groups"));
-        QCOMPARE(tree.topLevelItem(1)->text(0), QString("Trigger"));
-        QCOMPARE(tree.topLevelItem(2)->text(0), QString("Obstacles"));
+        const QAbstractItemModel& nodes = *tree.model();
+        QCOMPARE(nodes.rowCount(), 3);
+        QCOMPARE(nodes.index(0, 0).data().toString(), QString("Groups"));
+        QCOMPARE(nodes.index(1, 0).data().toString(), QString("Trigger"));
+        QCOMPARE(nodes.index(2, 0).data().toString(), QString("Obstacles"));
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(tree.topLevelItem(i)->childCount(), 0);
+            QCOMPARE(nodes.rowCount(nodes.index(i, 0)), 0);
 
         // The controller was created after the first view refresh: its delay
         // shows 15 while the simulation waits 40 ms, and showing it brought the
@@ -146,8 +147,10 @@ private slots:
         QCOMPARE(window->Simulation().Groups.size(), std::size_t{1});
         QCOMPARE(window->Simulation().Obstacles.size(), std::size_t{1});
         const TObjectTree& tree = window->ObjectBrowser().Tree();
-        QCOMPARE(tree.topLevelItem(0)->child(0)->childCount(), 1);
-        QCOMPARE(tree.topLevelItem(2)->child(0)->text(0), QString("Obstacle_0_Line"));
+        const QAbstractItemModel& nodes = *tree.model();
+        QCOMPARE(nodes.rowCount(nodes.index(0, 0, nodes.index(0, 0))), 1);
+        QCOMPARE(nodes.index(0, 0, nodes.index(2, 0)).data().toString(),
+                 QString("Obstacle_0_Line"));
 
         // Saving under the current name and opening again gives the same.
         MenuItem(*window, "SaveMI")->trigger();

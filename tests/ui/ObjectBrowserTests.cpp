@@ -20,10 +20,19 @@ QStringList ComboTexts(const QComboBox& combo) {
     return texts;
 }
 
-QString SelectedText(const TObjectTree& tree) {
-    const QList<QTreeWidgetItem*> selected = tree.selectedItems();
-    return selected.size() == 1 ? selected.first()->text(0)
+QString SelectedText(TObjectTree& tree) {
+    tree.ApplyPendingSelection();
+    const QModelIndexList selected = tree.selectionModel()->selectedIndexes();
+    return selected.size() == 1 ? selected.first().data().toString()
                                 : QString("<%1 selected>").arg(selected.size());
+}
+
+QModelIndex Child(const QModelIndex& parent, int row) {
+    return parent.model()->index(row, 0, parent);
+}
+
+int ChildCount(const QModelIndex& parent) {
+    return parent.model()->rowCount(parent);
 }
 
 } // namespace
@@ -37,8 +46,8 @@ private:
     TSimulation& simulation() { return window->Simulation(); }
     TObjectTree& tree() { return window->ObjectBrowser().Tree(); }
     QComboBox& groups() { return *Control<QComboBox>(window->Tools(), "GroupComboBox"); }
-    QTreeWidgetItem* groupsNode() { return tree().topLevelItem(0); }
-    QTreeWidgetItem* obstaclesNode() { return tree().topLevelItem(2); }
+    QModelIndex groupsNode() { return tree().model()->index(0, 0); }
+    QModelIndex obstaclesNode() { return tree().model()->index(2, 0); }
 
     void pressDelete() {
         QVERIFY(Activate(window->ObjectBrowser()));
@@ -60,8 +69,8 @@ private slots:
         TBugGroup* first = NewGroupAccepted(simulation());
         NewGroupAccepted(simulation());
         simulation().CreateBug(*first, Vector(5, 5));
-        QCOMPARE(groupsNode()->childCount(), 2);
-        QCOMPARE(groupsNode()->child(0)->child(0)->text(0), QString("Member_0"));
+        QCOMPARE(ChildCount(groupsNode()), 2);
+        QCOMPARE(Child(Child(groupsNode(), 0), 0).data().toString(), QString("Member_0"));
         QCOMPARE(SelectedText(tree()), QString("Member_0"));
         QCOMPARE(ComboTexts(groups()), (QStringList{"Group_0", "Group_1"}));
         QCOMPARE(groups().currentText(), QString("Group_1"));
@@ -69,17 +78,17 @@ private slots:
         AcceptNextPropertyEditor();
 
         MenuItem(*window, "TriggerMI")->trigger();
-        QCOMPARE(tree().topLevelItem(1)->child(0)->text(0), QString("Trigger_0"));
+        QCOMPARE(Child(tree().model()->index(1, 0), 0).data().toString(), QString("Trigger_0"));
         QCOMPARE(SelectedText(tree()), QString("Trigger_0"));
     }
 
     void doubleClickEditsAndRenamesTheNodeAndComboItem() {
         TBugGroup* first = NewGroupAccepted(simulation());
         NewGroupAccepted(simulation());
-        QTreeWidgetItem* node = groupsNode()->child(0);
+        const QPersistentModelIndex node = Child(groupsNode(), 0);
         tree().SelectNode(node);
         QVERIFY(QTest::qWaitForWindowExposed(&window->ObjectBrowser()));
-        const QRect row = tree().visualItemRect(node);
+        const QRect row = tree().visualRect(node);
         QVERIFY(!row.isEmpty());
         AcceptNextPropertyEditor([](QWidget& editor) {
             auto* name = Control<QLineEdit>(editor, "GroupNameEdit");
@@ -89,7 +98,7 @@ private slots:
         DoubleClick(tree().viewport(), row.center());
         QVERIFY(NoAnswerLeftOver());
         QCOMPARE(first->Name, std::string("Swarm"));
-        QCOMPARE(node->text(0), QString("Swarm"));
+        QCOMPARE(node.data().toString(), QString("Swarm"));
         QCOMPARE(ComboTexts(groups()), (QStringList{"Swarm", "Group_1"}));
         QCOMPARE(groups().currentText(), QString("Group_1"));
     }
@@ -97,7 +106,7 @@ private slots:
     void deletingSelectsTheNextSiblingOrTheNodeBefore() {
         for (int i = 0; i < 3; ++i)
             simulation().CreateObstacle(TObstacle::kLine, 0, i, 10, i);
-        tree().SelectNode(obstaclesNode()->child(1));
+        tree().SelectNode(Child(obstaclesNode(), 1));
         pressDelete();
         QCOMPARE(simulation().Obstacles.size(), std::size_t{2});
         QCOMPARE(SelectedText(tree()), QString("Obstacle_2_Line"));
@@ -108,7 +117,7 @@ private slots:
         QCOMPARE(SelectedText(tree()), QString("Obstacles"));
         // A top-level node carries no object: nothing happens.
         pressDelete();
-        QCOMPARE(tree().topLevelItemCount(), 3);
+        QCOMPARE(tree().model()->rowCount(), 3);
     }
 
     void theNodeBeforeIsThePreviousSiblingsDeepestLastDescendant() {
@@ -117,13 +126,13 @@ private slots:
         simulation().CreateBug(*first, Vector(1, 1));
         simulation().CreateBug(*first, Vector(2, 2));
         simulation().CreateBug(*second, Vector(3, 3));
-        tree().SelectNode(groupsNode()->child(1)->child(0));
+        tree().SelectNode(Child(Child(groupsNode(), 1), 0));
         pressDelete();
         QVERIFY(second->Members.empty());
         QCOMPARE(SelectedText(tree()), QString("Group_1"));
 
         // Group_1 has no members: deleted without a question.
-        tree().SelectNode(groupsNode()->child(1));
+        tree().SelectNode(Child(groupsNode(), 1));
         pressDelete();
         QCOMPARE(simulation().Groups.size(), std::size_t{1});
         QCOMPARE(SelectedText(tree()), QString("Member_1"));
@@ -134,27 +143,54 @@ private slots:
         NewGroupAccepted(simulation());
         simulation().CreateBug(*first, Vector(1, 1));
         groups().setCurrentIndex(1);
-        tree().SelectNode(groupsNode()->child(0));
+        tree().SelectNode(Child(groupsNode(), 0));
 
         QString question;
         AnswerNextMessageBox(QMessageBox::No, &question);
         pressDelete();
         QCOMPARE(question, QString("Delete Group \"Group_0\" and all its Members?"));
         QCOMPARE(simulation().Groups.size(), std::size_t{2});
-        QCOMPARE(groupsNode()->child(0)->childCount(), 1);
+        QCOMPARE(ChildCount(Child(groupsNode(), 0)), 1);
 
         AnswerNextMessageBox(QMessageBox::Yes);
         pressDelete();
         QCOMPARE(simulation().Groups.size(), std::size_t{1});
-        QCOMPARE(groupsNode()->childCount(), 1);
+        QCOMPARE(ChildCount(groupsNode()), 1);
         QCOMPARE(ComboTexts(groups()), QStringList{"Group_1"});
         QCOMPARE(groups().currentText(), QString("Group_1"));
 
         // The last group gone, the combo box is empty.
-        tree().SelectNode(groupsNode()->child(0));
+        tree().SelectNode(Child(groupsNode(), 0));
         pressDelete();
         QCOMPARE(groups().count(), 0);
         QCOMPARE(groups().currentText(), QString());
+    }
+
+    void aBurstOfAdditionsAndRemovalsEndsOnTheRightNode() {
+        TBugGroup* first = NewGroupAccepted(simulation());
+        TBugGroup* second = NewGroupAccepted(simulation());
+        for (int i = 0; i < 2000; ++i)
+            simulation().CreateBug(*first, Vector(i % 100, i / 100));
+        QCOMPARE(ChildCount(Child(groupsNode(), 0)), 2000);
+        QCOMPARE(SelectedText(tree()), QString("Member_1999"));
+        QVERIFY(tree().isExpanded(groupsNode()));
+        QVERIFY(tree().isExpanded(Child(groupsNode(), 0)));
+        QVERIFY(tree().viewport()->rect().contains(tree().visualRect(tree().currentIndex())));
+
+        // From the end the node before is the previous member; from the front
+        // it is the next one.
+        while (first->Members.size() > 1000)
+            simulation().RemoveBug(*first->Members.back());
+        QCOMPARE(SelectedText(tree()), QString("Member_999"));
+        simulation().RemoveBug(*first->Members.front());
+        QCOMPARE(SelectedText(tree()), QString("Member_1"));
+        QCOMPARE(ChildCount(Child(groupsNode(), 0)), 999);
+
+        simulation().RemoveGroup(*first);
+        QCOMPARE(SelectedText(tree()), QString("Group_1"));
+        simulation().RemoveGroup(*second);
+        QCOMPARE(SelectedText(tree()), QString("Groups"));
+        QCOMPARE(ChildCount(groupsNode()), 0);
     }
 
     void deletingABugRepaintsTheArena() {
@@ -162,7 +198,7 @@ private slots:
         simulation().CreateBug(*group, Vector(100, 50));
         simulation().Repaint();
         QCOMPARE(window->ArenaView().grab().toImage().pixelColor(100, 50), QColor(255, 0, 0));
-        tree().SelectNode(groupsNode()->child(0)->child(0));
+        tree().SelectNode(Child(Child(groupsNode(), 0), 0));
         pressDelete();
         QCOMPARE(window->ArenaView().grab().toImage().pixelColor(100, 50),
                  ArenaColor(simulation()));

@@ -2,6 +2,7 @@
 
 #include "foundations/NamedObject.h"
 #include "widgets/ObjectTree.h"
+#include "widgets/ObjectTreeModel.h"
 #include "widgets/SpinEdit.h"
 
 #include <QLineEdit>
@@ -20,15 +21,15 @@ struct TBrowserTree {
     TNamedObject bug2;
     TNamedObject trigger;
     TNamedObject obstacle;
-    QTreeWidgetItem* groups;
-    QTreeWidgetItem* triggers;
-    QTreeWidgetItem* obstacles;
-    QTreeWidgetItem* groupNode;
+    QPersistentModelIndex groups;
+    QPersistentModelIndex triggers;
+    QPersistentModelIndex obstacles;
+    QPersistentModelIndex groupNode;
 
     explicit TBrowserTree(TObjectTree& tree) {
-        groups = tree.AddNode(nullptr, QStringLiteral("Groups"), nullptr);
-        triggers = tree.AddNode(nullptr, QStringLiteral("Trigger"), nullptr);
-        obstacles = tree.AddNode(nullptr, QStringLiteral("Obstacles"), nullptr);
+        groups = tree.AddNode({}, QStringLiteral("Groups"), nullptr);
+        triggers = tree.AddNode({}, QStringLiteral("Trigger"), nullptr);
+        obstacles = tree.AddNode({}, QStringLiteral("Obstacles"), nullptr);
         groupNode = tree.AddNode(groups, QStringLiteral("Group_0"), &group);
         tree.AddNode(groupNode, QStringLiteral("Member_0"), &bug1);
         tree.AddNode(groupNode, QStringLiteral("Member_1"), &bug2);
@@ -37,18 +38,19 @@ struct TBrowserTree {
     }
 };
 
-QStringList Outline(const QTreeWidgetItem* node, int depth = 0) {
-    QStringList lines{QString(depth, QChar(' ')) + node->text(0)};
-    for (int i = 0; i < node->childCount(); ++i)
-        lines += Outline(node->child(i), depth + 1);
+QStringList Outline(const QAbstractItemModel& model, const QModelIndex& parent = {},
+                    int depth = 0) {
+    QStringList lines;
+    for (int row = 0; row < model.rowCount(parent); ++row) {
+        const QModelIndex node = model.index(row, 0, parent);
+        lines << QString(depth, QChar(' ')) + node.data().toString();
+        lines += Outline(model, node, depth + 1);
+    }
     return lines;
 }
 
-QStringList Outline(const TObjectTree& tree) {
-    QStringList lines;
-    for (int i = 0; i < tree.topLevelItemCount(); ++i)
-        lines += Outline(tree.topLevelItem(i));
-    return lines;
+QString TextOf(const QModelIndex& node) {
+    return node.data().toString();
 }
 
 } // namespace
@@ -60,59 +62,106 @@ private slots:
     void nodesCarryObjectsAndAreFoundInDisplayOrder() {
         TObjectTree tree;
         TBrowserTree content(tree);
-        QCOMPARE(Outline(tree),
+        QCOMPARE(Outline(*tree.model()),
                  (QStringList{"Groups", " Group_0", "  Member_0", "  Member_1", "Trigger",
                               " Trigger_0", "Obstacles", " Obstacle_0_Line"}));
         QCOMPARE(TObjectTree::ObjectOf(content.groupNode), &content.group);
         QCOMPARE(TObjectTree::ObjectOf(content.groups), nullptr);
-        QCOMPARE(TObjectTree::ObjectOf(nullptr), nullptr);
-        QCOMPARE(tree.FindNode(&content.bug2)->text(0), QStringLiteral("Member_1"));
-        QCOMPARE(tree.FindNode(&content.obstacle)->text(0), QStringLiteral("Obstacle_0_Line"));
-        QCOMPARE(tree.FindNode(nullptr), content.groups);
+        QCOMPARE(TObjectTree::ObjectOf(QModelIndex()), nullptr);
+        QCOMPARE(TextOf(tree.FindNode(&content.bug2)), QStringLiteral("Member_1"));
+        QCOMPARE(TextOf(tree.FindNode(&content.obstacle)), QStringLiteral("Obstacle_0_Line"));
+        QCOMPARE(tree.FindNode(nullptr), QModelIndex(content.groups));
         TNamedObject stranger;
-        QCOMPARE(tree.FindNode(&stranger), nullptr);
+        QVERIFY(!tree.FindNode(&stranger).isValid());
 
         // The same object twice: the node shown first wins, a deep one included.
-        QTreeWidgetItem* deep =
+        const QModelIndex deep =
             tree.AddNode(content.groupNode, QStringLiteral("again"), &content.trigger);
         QCOMPARE(tree.FindNode(&content.trigger), deep);
     }
 
-    void copyTakesAllNodesTextsAndObjects() {
+    void removingANodeTakesItsChildrenAndKeepsTheOthersInPlace() {
+        TObjectTree tree;
+        TBrowserTree content(tree);
+        kova::TObjectTreeModel& model = tree.Model();
+        TNamedObject group2;
+        TNamedObject bug3;
+        const QModelIndex second = model.AddNode(content.groups, std::string("Group_1"), &group2);
+        model.AddNode(second, std::string("Member_2"), &bug3);
+
+        model.RemoveNode(content.groupNode);
+        QCOMPARE(Outline(model), (QStringList{"Groups", " Group_1", "  Member_2", "Trigger",
+                                              " Trigger_0", "Obstacles", " Obstacle_0_Line"}));
+        QVERIFY(!tree.FindNode(&content.bug1).isValid());
+        // Group_1 moved up a row; its member still finds its way back to it.
+        const QModelIndex member = tree.FindNode(&bug3);
+        QCOMPARE(member.parent().row(), 0);
+        QCOMPARE(TObjectTree::ObjectOf(member.parent()), &group2);
+        model.SetText(member, "Renamed");
+        QCOMPARE(TextOf(tree.FindNode(&bug3)), QStringLiteral("Renamed"));
+    }
+
+    void aTreeShowingAnothersNodesFollowsThemWithItsOwnSelection() {
         TObjectTree source;
         TBrowserTree content(source);
-        TObjectTree copy;
-        copy.AddNode(nullptr, QStringLiteral("old"), nullptr);
-        copy.CopyFrom(source);
-        QCOMPARE(Outline(copy), Outline(source));
-        QTreeWidgetItem* copiedBug = copy.FindNode(&content.bug1);
-        QVERIFY(copiedBug != nullptr);
-        QVERIFY(copiedBug != source.FindNode(&content.bug1));
-        QCOMPARE(copiedBug->text(0), QStringLiteral("Member_0"));
-        QCOMPARE(copiedBug->parent()->text(0), QStringLiteral("Group_0"));
-        QCOMPARE(copy.FindNode(nullptr)->text(0), QStringLiteral("Groups"));
+        source.SelectObject(&content.trigger);
+        TObjectTree shown;
+        shown.AddNode({}, QStringLiteral("old"), nullptr);
+        shown.ShowNodesOf(source);
+        QCOMPARE(Outline(*shown.model()), Outline(*source.model()));
+        QVERIFY(!shown.SelectedNode().isValid());
+        QVERIFY(!shown.isExpanded(shown.FindNode(&content.group)));
 
-        // The copy is independent of its source.
-        delete content.groupNode;
-        QCOMPARE(source.FindNode(&content.bug1), nullptr);
-        QCOMPARE(copy.FindNode(&content.bug1), copiedBug);
+        shown.SelectObject(&content.bug1);
+        QCOMPARE(shown.SelectedObject(), &content.bug1);
+        QCOMPARE(TextOf(shown.SelectedNode().parent()), QStringLiteral("Group_0"));
+        QCOMPARE(source.SelectedObject(), &content.trigger);
+
+        // Shown again: all collapsed, nothing selected.
+        shown.ShowNodesOf(source);
+        QVERIFY(!shown.SelectedNode().isValid());
+        QVERIFY(!shown.isExpanded(shown.FindNode(&content.group)));
+
+        // A removal in the source shows at once.
+        source.Model().RemoveNode(content.groupNode);
+        QVERIFY(!shown.FindNode(&content.bug1).isValid());
     }
 
     void selectObjectExpandsAndSelects() {
         TObjectTree tree;
         TBrowserTree content(tree);
-        QVERIFY(!content.groups->isExpanded());
+        QVERIFY(!tree.isExpanded(content.groups));
         tree.SelectObject(&content.bug2);
         QCOMPARE(tree.SelectedObject(), &content.bug2);
-        QCOMPARE(tree.selectedItems().size(), 1);
-        QVERIFY(content.groups->isExpanded());
-        QVERIFY(content.groupNode->isExpanded());
+        QCOMPARE(tree.selectionModel()->selectedIndexes().size(), 1);
+        QVERIFY(tree.isExpanded(content.groups));
+        QVERIFY(tree.isExpanded(content.groupNode));
 
         TNamedObject stranger;
         tree.SelectObject(&stranger);
         QCOMPARE(tree.SelectedObject(), &content.bug2);
         tree.SelectObject(nullptr);
-        QCOMPARE(tree.currentItem(), content.groups);
+        QCOMPARE(tree.currentIndex(), QModelIndex(content.groups));
+    }
+
+    void aSelectionForLaterIsAppliedWhenAskedForOrIdle() {
+        TObjectTree tree;
+        TBrowserTree content(tree);
+        tree.SelectNodeSoon(tree.FindNode(&content.bug1));
+        tree.SelectNodeSoon(tree.FindNode(&content.trigger));
+        // Asked for, the last one chosen is applied.
+        QCOMPARE(tree.SelectedObject(), &content.trigger);
+        QVERIFY(tree.isExpanded(content.triggers));
+
+        tree.SelectNodeSoon(tree.FindNode(&content.bug2));
+        QCOMPARE(tree.currentIndex(), tree.FindNode(&content.trigger));
+        QTRY_COMPARE(tree.currentIndex(), tree.FindNode(&content.bug2));
+        QVERIFY(tree.isExpanded(content.groupNode));
+
+        // A node chosen at once replaces one chosen for later.
+        tree.SelectNodeSoon(tree.FindNode(&content.bug1));
+        tree.SelectObject(&content.obstacle);
+        QCOMPARE(tree.SelectedObject(), &content.obstacle);
     }
 
     void lookAndMouse() {
@@ -127,22 +176,22 @@ private slots:
 
         QCOMPARE(tree->indentation(), 19);
         QVERIFY(tree->rootIsDecorated());
-        QCOMPARE(tree->visualItemRect(content.groupNode).height(), 16);
-        QCOMPARE(tree->visualItemRect(content.triggers).height(), 16);
+        QCOMPARE(tree->visualRect(content.groupNode).height(), 16);
+        QCOMPARE(tree->visualRect(content.triggers).height(), 16);
 
         // A right click selects.
-        QTreeWidgetItem* trigger = tree->FindNode(&content.trigger);
+        const QModelIndex trigger = tree->FindNode(&content.trigger);
         QTest::mouseClick(tree->viewport(), Qt::RightButton, {},
-                          tree->visualItemRect(trigger).center());
-        QCOMPARE(tree->currentItem(), trigger);
+                          tree->visualRect(trigger).center());
+        QCOMPARE(tree->currentIndex(), trigger);
         QCOMPARE(tree->SelectedObject(), &content.trigger);
 
         // No in-place renaming: a double click opens no editor.
-        const QPoint groupPoint = tree->visualItemRect(content.groupNode).center();
+        const QPoint groupPoint = tree->visualRect(content.groupNode).center();
         QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, groupPoint);
         QTest::keyClick(tree, Qt::Key_F2);
         QCOMPARE(tree->findChildren<QLineEdit*>().size(), 0);
-        QCOMPARE(content.groupNode->text(0), QStringLiteral("Group_0"));
+        QCOMPARE(TextOf(content.groupNode), QStringLiteral("Group_0"));
     }
 
     void spinEditWithAndWithoutTyping() {

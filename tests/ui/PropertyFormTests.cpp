@@ -430,7 +430,7 @@ private slots:
         QCOMPARE(bug->Triggers, std::vector<TTrigger*>{trigger});
         // Edited at 0 : 0, the values are the new start values too.
         QCOMPARE(bug->StartPosition[0], Extended{100});
-        QCOMPARE(window->ObjectBrowser().Tree().currentItem()->text(0), QString("Scout"));
+        QCOMPARE(window->ObjectBrowser().Tree().SelectedNode().data().toString(), QString("Scout"));
     }
 
     void aBugSteeringWithATriggersListGetsItsOwnCopies() {

@@ -127,7 +127,8 @@ private slots:
                  QString("Really create new simulation? All unsaved changes will be lost!"));
         QVERIFY(hasOneOfEach());
         QCOMPARE(window->windowTitle(), QString("Kova - untitled.kvz"));
-        QCOMPARE(window->ObjectBrowser().Tree().topLevelItem(0)->childCount(), 1);
+        const QAbstractItemModel& nodes = *window->ObjectBrowser().Tree().model();
+        QCOMPARE(nodes.rowCount(nodes.index(0, 0)), 1);
     }
 
     void newAnsweredWithYesEmptiesTheSimulation() {
@@ -139,10 +140,10 @@ private slots:
         QVERIFY(simulation().Groups.empty());
         QVERIFY(simulation().Triggers.empty());
         QVERIFY(simulation().Obstacles.empty());
-        const TObjectTree& tree = window->ObjectBrowser().Tree();
-        QCOMPARE(tree.topLevelItemCount(), 3);
+        const QAbstractItemModel& nodes = *window->ObjectBrowser().Tree().model();
+        QCOMPARE(nodes.rowCount(), 3);
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(tree.topLevelItem(i)->childCount(), 0);
+            QCOMPARE(nodes.rowCount(nodes.index(i, 0)), 0);
         QCOMPARE(Control<QComboBox>(window->Tools(), "GroupComboBox")->count(), 0);
         QCOMPARE(window->ArenaView().size(), QSize(200, 300));
     }
