@@ -94,7 +94,7 @@ void TfrMain::initSimulation() {
 }
 
 void TfrMain::createWindows() {
-    objectBrowser_ = new TfrObjectBrowser(*simulation_, this);
+    objectBrowser_ = new TfrObjectBrowser(*simulation_, *history_, this);
     animationController_ = new TfrAnimationController(*simulation_, *frames_, this);
     propertiesDialog_ = new TfrNewSimulation(this);
     infoBox_ = new TfrInfo(this);

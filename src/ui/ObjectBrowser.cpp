@@ -1,6 +1,7 @@
 #include "ui/ObjectBrowser.h"
 
 #include "simulation/Simulation.h"
+#include "ui/EditHistory.h"
 #include "widgets/ObjectTree.h"
 #include "widgets/ObjectTreeModel.h"
 
@@ -41,10 +42,10 @@ QModelIndex nodeBefore(const QModelIndex& node) {
 
 } // namespace
 
-TfrObjectBrowser::TfrObjectBrowser(TSimulation& simulation, QWidget* parent)
+TfrObjectBrowser::TfrObjectBrowser(TSimulation& simulation, TEditHistory& history, QWidget* parent)
     : QMainWindow(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint),
-      simulation_(simulation) {
+      simulation_(simulation), history_(history) {
     setObjectName("frObjectBrowser");
     setWindowTitle(kCaption);
     resize(172, 387);
@@ -128,14 +129,21 @@ void TfrObjectBrowser::DeleteSelected() {
             QMessageBox::question(this, kConfirmTitle, confirmGroupDeletion(*group),
                                   QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
             return;
-        simulation_.RemoveGroup(*group);
+        deleteAsStep("Delete Group", [&] { simulation_.RemoveGroup(*group); });
     } else if (auto* bug = dynamic_cast<TBug*>(object)) {
-        simulation_.RemoveBug(*bug);
+        deleteAsStep("Delete Bug", [&] { simulation_.RemoveBug(*bug); });
     } else if (auto* trigger = dynamic_cast<TTrigger*>(object)) {
-        simulation_.RemoveTrigger(*trigger);
+        deleteAsStep("Delete Trigger", [&] { simulation_.RemoveTrigger(*trigger); });
     } else if (auto* obstacle = dynamic_cast<TObstacle*>(object)) {
-        simulation_.RemoveObstacle(*obstacle);
+        deleteAsStep("Delete Obstacle", [&] { simulation_.RemoveObstacle(*obstacle); });
     }
+}
+
+void TfrObjectBrowser::deleteAsStep(const char* text, const std::function<void()>& remove) {
+    history_.Record(text, [&] {
+        remove();
+        return true;
+    });
 }
 
 void TfrObjectBrowser::editObjectOf(const QModelIndex& node) {

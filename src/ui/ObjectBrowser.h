@@ -3,12 +3,14 @@
 #include <QMainWindow>
 #include <QModelIndex>
 
+#include <functional>
 #include <string>
 
 namespace kova {
 
 class TBug;
 class TBugGroup;
+class TEditHistory;
 class TNamedObject;
 class TObjectTree;
 class TObstacle;
@@ -22,7 +24,8 @@ class TTrigger;
 class TfrObjectBrowser : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TfrObjectBrowser(TSimulation& simulation, QWidget* parent = nullptr);
+    // Deletions are steps of the history.
+    TfrObjectBrowser(TSimulation& simulation, TEditHistory& history, QWidget* parent = nullptr);
 
     void AddGroup(TBugGroup& group);
     // Under the group's node; nothing when the group has no node.
@@ -56,10 +59,12 @@ protected:
 
 private:
     void editObjectOf(const QModelIndex& node);
+    void deleteAsStep(const char* text, const std::function<void()>& remove);
     // The three top-level nodes, in this order; they are never removed.
     QModelIndex topNode(int row) const;
 
     TSimulation& simulation_;
+    TEditHistory& history_;
     TObjectTree* tree_;
 };
 

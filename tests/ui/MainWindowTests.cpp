@@ -24,7 +24,7 @@ private slots:
     void startsWithAnUntitledSimulationAndItsToolWindows() {
         const auto window = StartProgram();
         QVERIFY(window);
-        QCOMPARE(window->windowTitle(), QString("Kova - untitled.kvz"));
+        QCOMPARE(window->windowTitle(), QString("Kova - untitled.kvz[*]"));
         QCOMPARE(PanelText(*window, 0), QString("Position"));
         QCOMPARE(window->ArenaView().size(), QSize(400, 300));
 
@@ -141,7 +141,7 @@ private slots:
         }
         const auto window = StartProgram();
         QVERIFY(window->OpenFile(path));
-        QCOMPARE(window->windowTitle(), QString("Kova - meadow.kvz"));
+        QCOMPARE(window->windowTitle(), QString("Kova - meadow.kvz[*]"));
         QCOMPARE(window->FileName(), path);
         QCOMPARE(window->ArenaView().size(), QSize(640, 480));
         QCOMPARE(window->Simulation().Groups.size(), std::size_t{1});
@@ -169,6 +169,9 @@ private slots:
         QString openTitle;
         QStringList filters;
         QString openFolder;
+        // The new group is an unsaved change: Open offers to save it first.
+        QString unsaved;
+        AnswerNextMessageBox(QMessageBox::Discard, &unsaved);
         AnswerNextModal(
             [](QWidget& modal) { return qobject_cast<QFileDialog*>(&modal) != nullptr; },
             [&](QWidget& modal) {
@@ -179,6 +182,7 @@ private slots:
                 dialog.reject();
             });
         MenuItem(*window, "OpenMI")->trigger();
+        QCOMPARE(unsaved, QString("The simulation has unsaved changes. Save them first?"));
         QCOMPARE(openTitle, QString("Open Simulation"));
         QCOMPARE(filters, (QStringList{"kova simulation file (*.kvz)", "all files (*)"}));
         QCOMPARE(openFolder, QString("simulations"));
@@ -201,7 +205,7 @@ private slots:
         QDir::setCurrent(previous);
         QCOMPARE(saveTitle, QString("Save Simulation"));
         QCOMPARE(suffix, QString("kvz"));
-        QCOMPARE(window->windowTitle(), QString("Kova - meadow.kvz"));
+        QCOMPARE(window->windowTitle(), QString("Kova - meadow.kvz[*]"));
         QVERIFY(QFile::exists(path + ".kvz"));
 
         TSimulation reread;
@@ -217,7 +221,7 @@ private slots:
         QVERIFY(!window->OpenFile("/nonexistent/folder/missing.kvz"));
         QVERIFY(NoAnswerLeftOver());
         QVERIFY(!message.isEmpty());
-        QCOMPARE(window->windowTitle(), QString("Kova - untitled.kvz"));
+        QCOMPARE(window->windowTitle(), QString("Kova - untitled.kvz[*]"));
         QCOMPARE(window->Simulation().Groups.size(), std::size_t{1});
     }
 

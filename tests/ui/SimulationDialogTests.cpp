@@ -1,6 +1,7 @@
 #include "MainWindowTests.h"
 
 #include "ui/ArenaView.h"
+#include "ui/EditHistory.h"
 #include "ui/Info.h"
 #include "ui/NewSimulation.h"
 #include "ui/ObjectBrowser.h"
@@ -58,6 +59,8 @@ private:
         simulation().CreateBug(*group, Vector(10, 10));
         NewTriggerAccepted(simulation());
         simulation().CreateObstacle(TObstacle::kLine, 0, 0, 10, 10);
+        // As if just saved: New does not offer to save first.
+        window->History().MarkSaved();
     }
     bool hasOneOfEach() {
         return simulation().Groups.size() == 1 && simulation().Groups[0]->Members.size() == 1 &&
@@ -126,7 +129,7 @@ private slots:
         QCOMPARE(question,
                  QString("Really create new simulation? All unsaved changes will be lost!"));
         QVERIFY(hasOneOfEach());
-        QCOMPARE(window->windowTitle(), QString("Kova - untitled.kvz"));
+        QCOMPARE(window->windowTitle(), QString("Kova - untitled.kvz[*]"));
         const QAbstractItemModel& nodes = *window->ObjectBrowser().Tree().model();
         QCOMPARE(nodes.rowCount(nodes.index(0, 0)), 1);
     }
