@@ -21,6 +21,8 @@ const QPen& outlinePen() {
 constexpr int kLargestSprite = 64;
 constexpr int kSpriteMargin = 2;
 constexpr std::size_t kMostSprites = 256;
+// Reduced figures narrower or lower than this many pixels are plain patches.
+constexpr int kSmallestOutlined = 4;
 
 } // namespace
 
@@ -140,7 +142,23 @@ void TQtCanvas::LineTo(TPoint point) {
     penPosition_ = to;
 }
 
+// Reduced to a few pixels, an outlined figure would be all outline: it is
+// shown as a plain patch of its brush's colour instead, so that the groups'
+// colours stay apart however far the arena is reduced.
+bool TQtCanvas::drawnAsPatch(const TRect& bounds) {
+    if (scale_ == 1)
+        return false;
+    const QRect area = imageArea(bounds);
+    if (area.width() >= kSmallestOutlined && area.height() >= kSmallestOutlined)
+        return false;
+    if (QPainter* p = painter())
+        p->fillRect(area, brushClear_ ? outlinePen().color() : brushColor_);
+    return true;
+}
+
 void TQtCanvas::Ellipse(const TRect& bounds) {
+    if (drawnAsPatch(bounds))
+        return;
     QPainter* p = painter();
     if (p == nullptr)
         return;
@@ -233,6 +251,8 @@ TQtCanvas::TSprite TQtCanvas::spriteOf(QImage image) {
 }
 
 void TQtCanvas::Rectangle(const TRect& bounds) {
+    if (drawnAsPatch(bounds))
+        return;
     if (QPainter* p = painter())
         p->drawRect(imageOutline(bounds));
 }

@@ -25,7 +25,8 @@ QColor ToQColor(TColor color);
 //
 // The image may hold part of the arena, and the arena reduced: the core draws
 // in model pixels, which the canvas places and scales into the image. Scaled,
-// every figure keeps a one-pixel outline and covers at least one pixel.
+// every figure keeps a one-pixel outline and covers at least one pixel; one
+// of less than four pixels across is a plain patch of its brush's colour.
 class TQtCanvas final : public ICanvas {
 public:
     // `changed` is called when drawing starts after an End(), so the owner can
@@ -63,6 +64,7 @@ private:
     // The rectangle whose one-pixel outline runs along that area's border.
     QRect imageOutline(const TRect& rect) const;
     int scaledEdge(int model) const;
+    bool drawnAsPatch(const TRect& bounds);
     QPainter* painter();
     void applyBrush();
     struct TSprite;

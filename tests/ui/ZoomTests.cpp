@@ -221,6 +221,48 @@ private slots:
             QCOMPARE(view().grab().toImage().pixelColor(probe), arena);
     }
 
+    void aLargeArenaIsDrawnWhereverItIsScrolledTo_data() {
+        QTest::addColumn<int>("zoomSteps");
+        QTest::newRow("100 %") << 0;
+        QTest::newRow("200 %") << 2;
+        QTest::newRow("25 %") << -4;
+    }
+    // The pictures hold only what the viewport shows, however large the
+    // arena: scrolled far off, the view shows the bugs there, paused and
+    // while running (drawn through the buffer).
+    void aLargeArenaIsDrawnWhereverItIsScrolledTo() {
+        QFETCH(int, zoomSteps);
+        simulation().Space.Width = 4000;
+        simulation().Space.Height = 3000;
+        window->UpdateArena();
+        TBugGroup& group = *simulation().Groups.front();
+        group.SetColor(0x00FF00); // green
+        TBug* bug = simulation().CreateBug(group, Vector(3600, 2700));
+        simulation().Repaint();
+        ZoomBy(*window, zoomSteps);
+        const double zoom = view().Zoom();
+        QScrollArea* box = ScrollBox(*window);
+        const QSize viewport = box->viewport()->size();
+        const auto showBug = [&] {
+            const QPoint at = Scaled(
+                QPoint(static_cast<int>(bug->Position[0]), static_cast<int>(bug->Position[1])),
+                zoom);
+            box->horizontalScrollBar()->setValue(at.x() - viewport.width() / 2);
+            box->verticalScrollBar()->setValue(at.y() - viewport.height() / 2);
+            return view().grab().toImage().pixelColor(at + QPoint(int(zoom) / 2, int(zoom) / 2));
+        };
+        QCOMPARE(showBug(), QColor(0, 255, 0));
+        QVERIFY(view().Image().width() <= viewport.width() &&
+                view().Image().height() <= viewport.height());
+
+        QVERIFY(simulation().Doc.DoubleBuffered);
+        const Vector start = bug->Position;
+        MenuItem(*window, "RunMI")->trigger();
+        QTRY_VERIFY(bug->Position != start);
+        MenuItem(*window, "PauseMI")->trigger();
+        QCOMPARE(showBug(), QColor(0, 255, 0));
+    }
+
     void ctrlWheelZoomsAroundThePointer_data() {
         QTest::addColumn<int>("zoomSteps");
         QTest::addColumn<bool>("snug");
