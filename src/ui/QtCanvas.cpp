@@ -151,8 +151,26 @@ bool TQtCanvas::drawnAsPatch(const TRect& bounds) {
     const QRect area = imageArea(bounds);
     if (area.width() >= kSmallestOutlined && area.height() >= kSmallestOutlined)
         return false;
-    if (QPainter* p = painter())
-        p->fillRect(area, brushClear_ ? outlinePen().color() : brushColor_);
+    QPainter* p = painter();
+    if (p == nullptr)
+        return true;
+    const QColor color = brushClear_ ? outlinePen().color() : brushColor_;
+    // Thousands of these make a reduced flock; an opaque patch is written
+    // straight into the image's rows, as the painter would fill it.
+    const QImage::Format format = image_.format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied) {
+        p->fillRect(area, color);
+        return true;
+    }
+    const QRect inside = area & image_.rect();
+    const QRgb pixel = color.rgba();
+    uchar* bits = image_.bits();
+    const qsizetype stride = image_.bytesPerLine();
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
+        std::fill(row + inside.left(), row + inside.right() + 1, pixel);
+    }
     return true;
 }
 
