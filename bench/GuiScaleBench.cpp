@@ -336,9 +336,37 @@ void measureEngineFrames(const QString& path, int frames) {
     report("frame_engine_frames", stepped);
 }
 
+// The window with the file loaded while the simulation's host is detached:
+// the tool windows (the object browser's list above all) never hear of the
+// objects, so that a slow list does not keep the arena's frames and memory
+// from being measured.
+std::unique_ptr<kova::TfrMain> openWindowQuietly(const QString& path) {
+    auto window = std::make_unique<kova::TfrMain>();
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get())) {
+        std::fprintf(stderr, "gui_scale_bench: the main window was never exposed\n");
+        std::exit(3);
+    }
+    processUntilIdle();
+    kova::TSimulation& simulation = window->Simulation();
+    kova::ISimulationHost& host = simulation.Host();
+    simulation.SetHost(nullptr);
+    kova::OpenSimulationFile(simulation, path.toLocal8Bit().toStdString());
+    simulation.SetHost(&host);
+    window->UpdateArena();
+    processUntilIdle();
+    return window;
+}
+
 int runChild(const std::string& step, const QString& path, int frames, int paintBugs) {
     if (step == "engine") {
         measureEngineFrames(path, frames);
+        return 0;
+    }
+    if (step == "quietframe") {
+        std::unique_ptr<kova::TfrMain> window = openWindowQuietly(path);
+        measureWindowFrames(*window, frames);
+        report("rss_window_kb", static_cast<double>(peakResidentKilobytes()));
         return 0;
     }
     const bool measureOpen = step == "open";
@@ -508,7 +536,9 @@ void usage() {
         "  delete (one bug, then the group, through the object browser), frame\n"
         "  (F running frames in the window, default 10), engine (F frames of\n"
         "  TSimulation::StepFrame without a window), cli (peak memory of\n"
-        "  kova-cli run FILE --until 0:1).\n"
+        "  kova-cli run FILE --until 0:1), quietframe (F running frames and the\n"
+        "  peak memory of the window with the file loaded behind the tool windows'\n"
+        "  backs, so the object browser's list stays empty; not run by default).\n"
         "The generated files go to DIR (default a new folder under /tmp).\n");
 }
 
@@ -795,6 +825,14 @@ int runDriver(const TOptions& options, const std::string& self) {
         putWindow("frame in the window (per frame)", frame, "frame_window_ms");
         if (wants(options, "engine"))
             put("frame, engine StepFrame alone", child("engine"), "frame_engine_ms", nullptr);
+        if (wants(options, "quietframe")) {
+            const TChildResult quiet = child("quietframe");
+            put("frame in the window, loaded quietly", quiet, "frame_window_ms", nullptr);
+            const auto rss = quiet.values.find("rss_window_kb");
+            table.row("peak memory: window, loaded quietly").cells[size] =
+                rss != quiet.values.end() ? formatKilobytes(rss->second)
+                                          : failureText(quiet, limit, nullptr);
+        }
         if (wants(options, "cli")) {
             const TChildResult result =
                 runProcess({options.kovaCli, "run", file, "--until", "0:1"}, limit, nullptr, true);

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -21,19 +22,47 @@ int scaled(int modelLength, double zoom) {
 } // namespace
 
 TArenaView::TArenaView(QWidget* parent)
-    : QWidget(parent), surface_(
-                           [this] {
-                               pictureChanged_ = true;
-                               update();
-                           },
-                           [this](int width, int height) {
-                               pictureChanged_ = true;
-                               modelSize_ = QSize(width, height);
-                               applySize();
-                           }) {
+    : QWidget(parent), surface_([this] { update(); },
+                                [this](int width, int height) {
+                                    modelSize_ = QSize(width, height);
+                                    applySize();
+                                }) {
     setObjectName("ArenaPaintBox");
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Nothing is shown before the first paint event places the picture.
+    surface_.ShowArea(QRect(), 1);
+}
+
+QRect TArenaView::shownRect() const {
+    QRect shown = rect();
+    if (const QWidget* viewport = parentWidget())
+        shown &= QRect(mapFromParent(QPoint(0, 0)), viewport->size());
+    return shown;
+}
+
+bool TArenaView::FollowViewport() {
+    const QRect shown = shownRect();
+    const double scale = std::min(zoom_, 1.0);
+    QRect area;
+    if (shown.isEmpty()) {
+        area = QRect();
+    } else if (zoom_ < 1) {
+        // Reduced, a picture pixel is a widget pixel.
+        area = shown;
+    } else {
+        // The model pixels any part of which shows.
+        const int left = static_cast<int>(std::floor(shown.left() / zoom_));
+        const int top = static_cast<int>(std::floor(shown.top() / zoom_));
+        const int right = static_cast<int>(std::ceil((shown.right() + 1) / zoom_));
+        const int bottom = static_cast<int>(std::ceil((shown.bottom() + 1) / zoom_));
+        area = QRect(left, top, right - left, bottom - top);
+    }
+    if (area == surface_.Area() && scale == surface_.Scale())
+        return false;
+    surface_.ShowArea(area, scale);
+    emit pictureMoved();
+    return true;
 }
 
 void TArenaView::SetZoom(double zoom) {
@@ -84,27 +113,27 @@ void TArenaView::HideRubberBand() {
 }
 
 void TArenaView::paintEvent(QPaintEvent* event) {
+    FollowViewport();
     surface_.QtCanvas().End();
     QPainter painter(this);
     const QImage& picture = surface_.Image();
-    if (zoom_ == 1) {
-        painter.drawImage(event->rect(), picture, event->rect());
-    } else if (zoom_ > 1) {
-        // Rounding the widget's size may leave a strip beyond the picture.
+    const QRect placement = surface_.Placement();
+    // Widget pixels per picture pixel: the zoom from 100 % up, else 1.
+    const double toWidget = zoom_ / surface_.Scale();
+    if (zoom_ <= 1) {
+        // Pixel for pixel; anything beyond the picture (a strip left by
+        // rounding, or a part the viewport does not show) is plain.
+        for (const QRect& uncovered : QRegion(event->rect()).subtracted(placement))
+            painter.fillRect(uncovered, palette().window());
+        const QRect exposed = event->rect() & placement;
+        painter.drawImage(exposed, picture, exposed.translated(-placement.topLeft()));
+    } else {
         painter.fillRect(event->rect(), palette().window());
         // Every model pixel shows as a sharp square; the painter clips to the
         // exposed part.
-        painter.drawImage(QRectF(QPointF(0, 0), QSizeF(picture.size()) * zoom_), picture);
-    } else {
-        // Reduced, each screen pixel averages the model pixels it covers, so
-        // that one-pixel lines and small bugs fade rather than drop out.
-        if (pictureChanged_ || reduced_.size() != size()) {
-            reduced_ = picture.isNull() ? QImage()
-                                        : picture.scaled(size(), Qt::IgnoreAspectRatio,
-                                                         Qt::SmoothTransformation);
-            pictureChanged_ = false;
-        }
-        painter.drawImage(event->rect(), reduced_, event->rect());
+        painter.drawImage(
+            QRectF(QPointF(placement.topLeft()) * toWidget, QSizeF(placement.size()) * toWidget),
+            picture);
     }
     paintRubberBand(painter);
 }

@@ -17,28 +17,38 @@ enum class TRubberBand { None, Rect, Line, Ellipse };
 // shows that picture. Figures that are not cleared therefore stay, which is
 // how trails build up.
 //
-// The picture always holds the arena one model pixel to a picture pixel; the
-// view shows it scaled by its zoom factor, and hands the mouse positions back
-// as model pixels. The rubber band of a drag is drawn over the scaled picture
-// and never into it.
+// The picture holds only the part of the arena that shows in the scroll
+// area's viewport, so that its size and the cost of drawing follow the window,
+// not the arena. From 100 % up it holds that part one model pixel to a
+// picture pixel and the view scales it up; below 100 % the arena is drawn
+// reduced, one picture pixel to a screen pixel. When the part shown changes
+// (scrolling, zooming, resizing) the picture moves and the view asks for the
+// arena to be drawn again; figures left by earlier frames are then gone. The
+// view hands the mouse positions back as model pixels. The rubber band of a
+// drag is drawn over the scaled picture and never into it.
 class TArenaView : public QWidget {
     Q_OBJECT
 public:
     explicit TArenaView(QWidget* parent = nullptr);
 
     // The surface the drawing document paints on; the widget's size is the
-    // picture's size times the zoom.
+    // arena's size times the zoom.
     TQtSurface& Surface() { return surface_; }
     const QImage& Image() const { return surface_.Image(); }
+    // Moves the picture to the part of the arena the viewport shows, and
+    // emits pictureMoved if that is another part than before; true then.
+    // The paint event does this first, so the view never shows a part of the
+    // arena that has not been drawn.
+    bool FollowViewport();
 
     // The zoom is kept between these two.
     static constexpr double kSmallestZoom = 1.0 / 16;
     static constexpr double kLargestZoom = 16;
 
     double Zoom() const { return zoom_; }
-    // Scales the view; the picture stays as it is.
+    // Scales the view.
     void SetZoom(double zoom);
-    // The picture's size in model pixels.
+    // The arena's size in model pixels.
     QSize ModelSize() const { return modelSize_; }
 
     // The model pixel under a point of the widget; points outside the widget
@@ -55,6 +65,9 @@ public:
     void HideRubberBand();
 
 signals:
+    // The picture now holds another part of the arena, and is white until
+    // the arena is drawn again.
+    void pictureMoved();
     // Positions in model pixels.
     void mousePressed(QPoint position);
     void mouseMoved(QPoint position);
@@ -76,11 +89,10 @@ private:
     // The widget pixel that shows the middle of a model pixel.
     QPoint widgetPixel(QPoint modelPixel) const;
 
+    // The part of the widget inside the scroll area's viewport.
+    QRect shownRect() const;
+
     TQtSurface surface_;
-    // The picture reduced to the view's size, made again after the picture
-    // has changed.
-    QImage reduced_;
-    bool pictureChanged_ = true;
     QSize modelSize_;
     double zoom_ = 1;
     TRubberBand band_ = TRubberBand::None;

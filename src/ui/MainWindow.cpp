@@ -59,6 +59,7 @@ TfrMain::TfrMain(QWidget* parent) : QMainWindow(parent) {
     connect(arenaView_, &TArenaView::mousePressed, this, &TfrMain::arenaMouseDown);
     connect(arenaView_, &TArenaView::mouseMoved, this, &TfrMain::arenaMouseMove);
     connect(arenaView_, &TArenaView::mouseReleased, this, &TfrMain::arenaMouseUp);
+    connect(arenaView_, &TArenaView::pictureMoved, this, &TfrMain::arenaPictureMoved);
     connect(arenaView_, &TArenaView::zoomWheeled, this, [this](int steps, QPointF at) {
         zoomSteps(steps, arenaView_->mapTo(scrollArea_->viewport(), at));
     });
@@ -73,6 +74,7 @@ TfrMain::~TfrMain() {
     // The windows are Qt children and go after the simulation; nothing may
     // reach them or the view from the simulation any more.
     frames_->Pause();
+    disconnect(arenaView_, nullptr, this, nullptr);
     simulation_->SetHost(nullptr);
     simulation_->Doc.SetPaintBox(nullptr);
 }
@@ -82,7 +84,10 @@ void TfrMain::initSimulation() {
     simulation_ = std::make_unique<TSimulation>();
     frames_ = new TFrameTimer(*simulation_, this);
     connect(frames_, &TFrameTimer::frameFailed, this, &TfrMain::showError);
-    simulation_->Doc.SetBuffer(std::make_unique<TQtSurface>());
+    auto buffer = std::make_unique<TQtSurface>();
+    buffer->ShowArea(arenaView_->Surface().Area(), arenaView_->Surface().Scale());
+    buffer_ = buffer.get();
+    simulation_->Doc.SetBuffer(std::move(buffer));
     history_ = new TEditHistory(*simulation_, this);
     connect(history_, &TEditHistory::modifiedChanged, this, &QWidget::setWindowModified);
     connect(history_, &TEditHistory::restored, this, &TfrMain::restoredFromHistory);
@@ -264,13 +269,26 @@ void TfrMain::UpdateArena() {
     doc.SetHeight(MeterToPixel(simulation_->Space.Height));
     doc.SetBackgroundColor(simulation_->Space.Color);
     doc.ApplySize();
-    // A run with trails draws over whatever the buffer holds; a resized
-    // buffer holds nothing of the arena yet.
-    doc.ClearBuffer();
-    // Clearing and then drawing everything is what the view's repaint does.
-    simulation_->Repaint();
+    // The view's new size may show another part of the arena, which is then
+    // drawn as the picture moves.
+    if (!arenaView_->FollowViewport())
+        redrawArena();
     if (animationController_ != nullptr)
         animationController_->ShowSimulationValues();
+}
+
+void TfrMain::redrawArena() {
+    // A run with trails draws over whatever the buffer holds; a resized or
+    // moved buffer holds nothing of the arena yet.
+    simulation_->Doc.ClearBuffer();
+    // Clearing and then drawing everything is what the view's repaint does.
+    simulation_->Repaint();
+}
+
+void TfrMain::arenaPictureMoved() {
+    const TQtSurface& picture = arenaView_->Surface();
+    buffer_->ShowArea(picture.Area(), picture.Scale());
+    redrawArena();
 }
 
 void TfrMain::UpdateCaption() {

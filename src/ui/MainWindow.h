@@ -21,6 +21,7 @@ class TEditHistory;
 class TFrameTimer;
 class TGuiHost;
 class TPropertyForm;
+class TQtSurface;
 class TSimulation;
 class TSpace;
 class TfrAnimationController;
@@ -118,6 +119,12 @@ protected:
 
 private:
     void initSimulation();
+    // Draws the whole arena anew into the view's picture and fills the
+    // buffer with the background, as after a change of the arena.
+    void redrawArena();
+    // The view's picture holds another part of the arena: the buffer follows
+    // it, and both are drawn anew.
+    void arenaPictureMoved();
     void createWindows();
     void createMenus();
     void createEditMenu();
@@ -151,6 +158,9 @@ private:
     TFrameTimer* frames_ = nullptr;
     QScrollArea* scrollArea_ = nullptr;
     TArenaView* arenaView_ = nullptr;
+    // The drawing document's off-screen buffer, which holds the same part of
+    // the arena as the view's picture.
+    TQtSurface* buffer_ = nullptr;
     TfrObjectBrowser* objectBrowser_ = nullptr;
     TfrAnimationController* animationController_ = nullptr;
     TfrNewSimulation* propertiesDialog_ = nullptr;

@@ -1,5 +1,6 @@
-// The View menu: zooming the arena view inside its scroll area. The picture
-// the simulation draws keeps its size; only the view scales it.
+// The View menu: zooming the arena view inside its scroll area. The view
+// then moves its picture to the part of the arena that shows, and the arena
+// is drawn there anew.
 #include "ui/MainWindow.h"
 
 #include "ui/ArenaView.h"

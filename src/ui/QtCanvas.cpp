@@ -3,26 +3,12 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace kova {
 
 namespace {
-
-// A figure's rectangle covers its left and top edges but not its right and
-// bottom ones, whichever way round the corners are given.
-QRect areaOf(const TRect& rect) {
-    const int left = std::min(rect.left, rect.right);
-    const int top = std::min(rect.top, rect.bottom);
-    return QRect(left, top, std::abs(rect.right - rect.left), std::abs(rect.bottom - rect.top));
-}
-
-// The rectangle whose one-pixel outline runs along the area's border.
-QRect outlineOf(const TRect& rect) {
-    const QRect area = areaOf(rect);
-    return QRect(area.left(), area.top(), std::max(area.width() - 1, 0),
-                 std::max(area.height() - 1, 0));
-}
 
 // The pen of every figure.
 const QPen& outlinePen() {
@@ -35,6 +21,8 @@ const QPen& outlinePen() {
 constexpr int kLargestSprite = 64;
 constexpr int kSpriteMargin = 2;
 constexpr std::size_t kMostSprites = 256;
+// Reduced figures narrower or lower than this many pixels are plain patches.
+constexpr int kSmallestOutlined = 4;
 
 } // namespace
 
@@ -63,6 +51,48 @@ QPainter* TQtCanvas::painter() {
     if (changed_)
         changed_();
     return painter_.get();
+}
+
+void TQtCanvas::SetPlacement(QPoint origin, double scale) {
+    origin_ = origin;
+    scale_ = scale;
+}
+
+// The scaled position of a model pixel's left (or top) edge: the nearest edge
+// between image pixels.
+int TQtCanvas::scaledEdge(int model) const {
+    return static_cast<int>(std::floor(model * scale_ + 0.5));
+}
+
+QPoint TQtCanvas::ToImage(QPoint modelPixel) const {
+    if (scale_ == 1)
+        return modelPixel - origin_;
+    // The pixel that holds the model pixel's middle.
+    return QPoint(static_cast<int>(std::floor((modelPixel.x() + 0.5) * scale_)),
+                  static_cast<int>(std::floor((modelPixel.y() + 0.5) * scale_))) -
+           origin_;
+}
+
+QRect TQtCanvas::imageArea(const TRect& rect) const {
+    const int left = std::min(rect.left, rect.right);
+    const int top = std::min(rect.top, rect.bottom);
+    const int width = std::abs(rect.right - rect.left);
+    const int height = std::abs(rect.bottom - rect.top);
+    if (scale_ == 1)
+        return QRect(left - origin_.x(), top - origin_.y(), width, height);
+    // Reduced, a figure still covers a pixel, so that small bugs stay in
+    // sight.
+    const int scaledLeft = scaledEdge(left);
+    const int scaledTop = scaledEdge(top);
+    const int scaledWidth = std::max(scaledEdge(left + width) - scaledLeft, width > 0 ? 1 : 0);
+    const int scaledHeight = std::max(scaledEdge(top + height) - scaledTop, height > 0 ? 1 : 0);
+    return QRect(scaledLeft - origin_.x(), scaledTop - origin_.y(), scaledWidth, scaledHeight);
+}
+
+QRect TQtCanvas::imageOutline(const TRect& rect) const {
+    const QRect area = imageArea(rect);
+    return QRect(area.left(), area.top(), std::max(area.width() - 1, 0),
+                 std::max(area.height() - 1, 0));
 }
 
 void TQtCanvas::End() {
@@ -98,25 +128,59 @@ void TQtCanvas::SetBrushStyle(std::uint8_t style) {
 
 void TQtCanvas::FillRect(const TRect& rect) {
     if (QPainter* p = painter())
-        p->fillRect(areaOf(rect), brushColor_);
+        p->fillRect(imageArea(rect), brushColor_);
 }
 
 void TQtCanvas::MoveTo(TPoint point) {
-    penPosition_ = QPoint(point.x, point.y);
+    penPosition_ = ToImage(QPoint(point.x, point.y));
 }
 
 void TQtCanvas::LineTo(TPoint point) {
-    const QPoint to(point.x, point.y);
+    const QPoint to = ToImage(QPoint(point.x, point.y));
     if (QPainter* p = painter())
         p->drawLine(penPosition_, to);
     penPosition_ = to;
 }
 
+// Reduced to a few pixels, an outlined figure would be all outline: it is
+// shown as a plain patch of its brush's colour instead, so that the groups'
+// colours stay apart however far the arena is reduced.
+bool TQtCanvas::drawnAsPatch(const TRect& bounds) {
+    if (scale_ == 1)
+        return false;
+    const QRect area = imageArea(bounds);
+    if (area.width() >= kSmallestOutlined && area.height() >= kSmallestOutlined)
+        return false;
+    QPainter* p = painter();
+    if (p == nullptr)
+        return true;
+    const QColor color = brushClear_ ? outlinePen().color() : brushColor_;
+    // Thousands of these make a reduced flock; an opaque patch is written
+    // straight into the image's rows, as the painter would fill it.
+    const QImage::Format format = image_.format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied) {
+        p->fillRect(area, color);
+        return true;
+    }
+    const QRect inside = area & image_.rect();
+    const QRgb pixel = color.rgba();
+    uchar* bits = image_.bits();
+    const qsizetype stride = image_.bytesPerLine();
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
+        std::fill(row + inside.left(), row + inside.right() + 1, pixel);
+    }
+    return true;
+}
+
 void TQtCanvas::Ellipse(const TRect& bounds) {
+    if (drawnAsPatch(bounds))
+        return;
     QPainter* p = painter();
     if (p == nullptr)
         return;
-    const QRect outline = outlineOf(bounds);
+    const QRect outline = imageOutline(bounds);
     const QPoint spriteAt = outline.topLeft() - QPoint(kSpriteMargin, kSpriteMargin);
     if (const TSprite* sprite = ellipseSprite(outline)) {
         if (!copySprite(*sprite, spriteAt))
@@ -205,12 +269,23 @@ TQtCanvas::TSprite TQtCanvas::spriteOf(QImage image) {
 }
 
 void TQtCanvas::Rectangle(const TRect& bounds) {
+    if (drawnAsPatch(bounds))
+        return;
     if (QPainter* p = painter())
-        p->drawRect(outlineOf(bounds));
+        p->drawRect(imageOutline(bounds));
 }
 
 TRect TQtCanvas::ClipRect() const {
-    return {0, 0, image_.width(), image_.height()};
+    if (scale_ == 1)
+        return {origin_.x(), origin_.y(), origin_.x() + image_.width(),
+                origin_.y() + image_.height()};
+    // Every model pixel that may touch the image, with a pixel of the image
+    // to spare on each side for the rounding.
+    const auto model = [this](int scaled) { return scaled / scale_; };
+    return {static_cast<int>(std::floor(model(origin_.x() - 1))),
+            static_cast<int>(std::floor(model(origin_.y() - 1))),
+            static_cast<int>(std::ceil(model(origin_.x() + image_.width() + 1))),
+            static_cast<int>(std::ceil(model(origin_.y() + image_.height() + 1)))};
 }
 
 void TQtCanvas::CopyRect(const TRect& destination, ICanvas& source, const TRect& sourceRect) {
@@ -218,9 +293,19 @@ void TQtCanvas::CopyRect(const TRect& destination, ICanvas& source, const TRect&
     if (from == nullptr || from == this)
         return;
     from->End();
+    QRect to = imageArea(destination);
+    QRect taken = from->imageArea(sourceRect);
+    if (to.size() == taken.size()) {
+        // A plain copy of the part that both images hold.
+        const QPoint shift = to.topLeft() - taken.topLeft();
+        taken &= from->image_.rect() & image_.rect().translated(-shift);
+        to = taken.translated(shift);
+    }
+    if (taken.isEmpty())
+        return;
     if (QPainter* p = painter()) {
         p->setCompositionMode(QPainter::CompositionMode_Source);
-        p->drawImage(areaOf(destination), from->image_, areaOf(sourceRect));
+        p->drawImage(to, from->image_, taken);
         p->setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
 }
@@ -231,15 +316,37 @@ TQtSurface::TQtSurface(std::function<void()> changed, std::function<void(int, in
     : canvas_(image_, std::move(changed)), resized_(std::move(resized)) {}
 
 void TQtSurface::SetSize(int width, int height) {
-    canvas_.End();
-    width = std::max(width, 0);
-    height = std::max(height, 0);
-    if (image_.width() != width || image_.height() != height) {
-        image_ = QImage(width, height, QImage::Format_RGB32);
-        image_.fill(Qt::white);
-    }
+    arena_ = QSize(std::max(width, 0), std::max(height, 0));
+    place();
     if (resized_)
-        resized_(width, height);
+        resized_(arena_.width(), arena_.height());
+}
+
+void TQtSurface::ShowArea(QRect area, double scale) {
+    wholeArena_ = false;
+    area_ = area;
+    // A picture of the whole arena in a few pixels is as small as it gets.
+    constexpr double kSmallestScale = 1.0 / 1024;
+    scale_ = std::clamp(scale, kSmallestScale, 1.0);
+    place();
+}
+
+void TQtSurface::place() {
+    const QRect arena(0, 0, static_cast<int>(std::ceil(arena_.width() * scale_)),
+                      static_cast<int>(std::ceil(arena_.height() * scale_)));
+    QRect placement = wholeArena_ ? arena : area_ & arena;
+    if (placement.isEmpty())
+        placement = QRect();
+    canvas_.SetPlacement(placement.topLeft(), scale_);
+    if (placement == placement_ && scale_ == placedScale_ && image_.size() == placement.size())
+        return;
+    canvas_.End();
+    placement_ = placement;
+    placedScale_ = scale_;
+    if (image_.size() != placement.size())
+        image_ = placement.isEmpty() ? QImage() : QImage(placement.size(), QImage::Format_RGB32);
+    if (!image_.isNull())
+        image_.fill(Qt::white);
 }
 
 } // namespace kova

@@ -22,6 +22,11 @@ QColor ToQColor(TColor color);
 // at the first drawing operation and stays open until End(), so that a frame
 // of thousands of figures costs one painter, not one per figure. The pen is
 // black and one pixel wide.
+//
+// The image may hold part of the arena, and the arena reduced: the core draws
+// in model pixels, which the canvas places and scales into the image. Scaled,
+// every figure keeps a one-pixel outline and covers at least one pixel; one
+// of less than four pixels across is a plain patch of its brush's colour.
 class TQtCanvas final : public ICanvas {
 public:
     // `changed` is called when drawing starts after an End(), so the owner can
@@ -46,7 +51,20 @@ public:
     void End();
     const QImage& Image() const { return image_; }
 
+    // Where the image lies: its top-left pixel is `origin` in the arena
+    // scaled by `scale` (at most 1; at 1 the origin is a model pixel).
+    void SetPlacement(QPoint origin, double scale);
+    // The image pixel that shows a model pixel; it may lie outside the image.
+    QPoint ToImage(QPoint modelPixel) const;
+
 private:
+    // A model rectangle's area in the image: left and top edges included,
+    // right and bottom ones not, whichever way round the corners come.
+    QRect imageArea(const TRect& rect) const;
+    // The rectangle whose one-pixel outline runs along that area's border.
+    QRect imageOutline(const TRect& rect) const;
+    int scaledEdge(int model) const;
+    bool drawnAsPatch(const TRect& bounds);
     QPainter* painter();
     void applyBrush();
     struct TSprite;
@@ -59,6 +77,8 @@ private:
     QColor brushColor_ = Qt::black;
     bool brushClear_ = false;
     QPoint penPosition_;
+    QPoint origin_;
+    double scale_ = 1;
     // Small ellipses, as the painter draws them with the current brush, by
     // size and brush: a bug is drawn by copying its picture, which costs far
     // less than drawing the ellipse again. Without antialiasing every pixel
@@ -81,8 +101,10 @@ private:
     std::map<TSpriteKey, TSprite> sprites_;
 };
 
-// An off-screen picture of settable size with its canvas: the double buffer,
-// and the persistent picture behind the arena view.
+// An off-screen picture of an arena of settable size with its canvas: the
+// double buffer, and the persistent picture behind the arena view. The
+// picture holds the whole arena one model pixel to a pixel until ShowArea
+// chooses a part of it, and perhaps a reduction.
 class TQtSurface final : public IDrawSurface {
 public:
     explicit TQtSurface(std::function<void()> changed = {},
@@ -90,14 +112,31 @@ public:
 
     ICanvas& Canvas() override { return canvas_; }
     TQtCanvas& QtCanvas() { return canvas_; }
-    // The new picture is white until something fills it.
+    // The arena's size in model pixels. A picture that changes its place or
+    // size is white until something fills it.
     void SetSize(int width, int height) override;
+    // The picture holds this rectangle of the arena scaled by `scale` (at
+    // most 1; at 1 the rectangle is in model pixels), as far as the arena
+    // reaches.
+    void ShowArea(QRect area, double scale);
+    QRect Area() const { return area_; }
+    double Scale() const { return scale_; }
+    // The part of the scaled arena the picture holds: Area() within the arena.
+    QRect Placement() const { return placement_; }
     const QImage& Image() const { return image_; }
 
 private:
+    void place();
+
     QImage image_;
     TQtCanvas canvas_;
     std::function<void(int, int)> resized_;
+    QSize arena_;
+    bool wholeArena_ = true;
+    QRect area_;
+    double scale_ = 1;
+    QRect placement_;
+    double placedScale_ = 1;
 };
 
 } // namespace kova

@@ -36,17 +36,21 @@ public:
     // Outlined with the current pen and filled with the brush.
     virtual void Ellipse(const TRect& bounds) = 0;
     virtual void Rectangle(const TRect& bounds) = 0;
+    // The part of the arena, in model pixels, that the canvas's picture
+    // holds; whatever is drawn outside it is lost.
     virtual TRect ClipRect() const = 0;
     // Copies the source's rectangle to this canvas's rectangle.
     virtual void CopyRect(const TRect& destination, ICanvas& source, const TRect& sourceRect) = 0;
 };
 
-// Something with a canvas whose pixel size can be set: the arena's paint
-// surface or the off-screen bitmap.
+// Something with a canvas for an arena whose size can be set: the arena's
+// paint surface or the off-screen bitmap.
 class IDrawSurface {
 public:
     virtual ~IDrawSurface() = default;
     virtual ICanvas& Canvas() = 0;
+    // The arena's size in model pixels. The surface's picture may hold only
+    // part of it (its canvas's ClipRect).
     virtual void SetSize(int width, int height) = 0;
 };
 

@@ -33,6 +33,30 @@ TRect boundsOf(const TGraphicElement& element) {
     return {element.TopLeft.x, element.TopLeft.y, element.BottomRight.x, element.BottomRight.y};
 }
 
+// Whether any pixel of the element can land inside the rectangle. The
+// figure's corners may come either way round, a line covers both its ends,
+// and a one-pixel outline may stray a pixel beyond its figure's area; this
+// much room on each side keeps every such pixel.
+constexpr std::int64_t kStrayPixels = 2;
+
+bool mayShowIn(const TGraphicElement& element, const TRect& clip) {
+    const std::int64_t left = std::min(element.TopLeft.x, element.BottomRight.x);
+    const std::int64_t right = std::max(element.TopLeft.x, element.BottomRight.x);
+    const std::int64_t top = std::min(element.TopLeft.y, element.BottomRight.y);
+    const std::int64_t bottom = std::max(element.TopLeft.y, element.BottomRight.y);
+    return right + kStrayPixels > clip.left && left - kStrayPixels < clip.right &&
+           bottom + kStrayPixels > clip.top && top - kStrayPixels < clip.bottom;
+}
+
+// Draws the elements that can show in the canvas's clip rectangle: a view of
+// part of a large arena skips the rest for the price of a comparison each.
+void drawShown(const std::vector<TGraphicElement*>& elements, ICanvas& canvas) {
+    const TRect clip = canvas.ClipRect();
+    for (const TGraphicElement* element : elements)
+        if (element != nullptr && mayShowIn(*element, clip))
+            element->Draw(canvas);
+}
+
 } // namespace
 
 // --- TGraphicElement -------------------------------------------------------
@@ -138,9 +162,7 @@ void TGraphicDoc::Clear() {
 void TGraphicDoc::DrawAll() {
     if (drawsToBuffer()) {
         ICanvas& bufferCanvas = buffer_->Canvas();
-        for (const TGraphicElement* element : items_)
-            if (element != nullptr)
-                element->Draw(bufferCanvas);
+        drawShown(items_, bufferCanvas);
         if (PaintBox != nullptr) {
             ICanvas& view = PaintBox->Canvas();
             const TRect visible = view.ClipRect();
@@ -150,10 +172,7 @@ void TGraphicDoc::DrawAll() {
     }
     if (PaintBox == nullptr)
         return;
-    ICanvas& view = PaintBox->Canvas();
-    for (const TGraphicElement* element : items_)
-        if (element != nullptr)
-            element->Draw(view);
+    drawShown(items_, PaintBox->Canvas());
 }
 
 void TGraphicDoc::ClearBuffer() {

@@ -72,9 +72,12 @@ public:
     // Paint surface, then buffer, take Width x Height.
     void ApplySize();
     // Fills the target canvas's clip rectangle with the background colour.
+    // A surface's clip rectangle is the part of the arena its picture holds,
+    // which may be less than Width x Height.
     void Clear();
-    // Every element in list order on the target; when drawing to the buffer,
-    // the visible part is then copied to the paint surface in one operation.
+    // Every element in list order on the target, except those wholly outside
+    // its clip rectangle; when drawing to the buffer, the visible part is then
+    // copied to the paint surface in one operation.
     void DrawAll();
     // Fills the whole buffer with the background colour.
     void ClearBuffer();

@@ -92,7 +92,7 @@ protected:
     }
 
     Log log;
-    RecordingSurface view{"view", log, TRect{10, 20, 110, 220}};
+    RecordingSurface view{"view", log, TRect{-10, -20, 110, 220}};
     TGraphicDoc doc;
     bool running = false;
 };
@@ -132,7 +132,7 @@ TEST_F(GraphicsTest, TargetsDependOnDoubleBufferingAndRunning) {
             doc.SetDoubleBuffered(doubleBuffered);
             running = isRunning;
             const std::string target = doubleBuffered && isRunning ? "buffer" : "view";
-            const std::string clip = target == "buffer" ? "0,0,640,480" : "10,20,110,220";
+            const std::string clip = target == "buffer" ? "0,0,640,480" : "-10,-20,110,220";
 
             log.clear();
             doc.Clear();
@@ -145,7 +145,7 @@ TEST_F(GraphicsTest, TargetsDependOnDoubleBufferingAndRunning) {
             Log expected = {target + ".brush(99)", target + ".style(0)",
                             target + ".rectangle(1,1,4,4)"};
             if (target == "buffer")
-                expected.push_back("view.copy(10,20,110,220 from buffer 10,20,110,220)");
+                expected.push_back("view.copy(-10,-20,110,220 from buffer -10,-20,110,220)");
             EXPECT_EQ(log, expected) << doubleBuffered << isRunning;
 
             // The buffer is cleared whatever the mode.
@@ -178,7 +178,47 @@ TEST_F(GraphicsTest, TrailsBuildUpInTheBufferUntilItIsCleared) {
     doc.DrawAll();
     EXPECT_EQ(log, (Log{"buffer.brush(12572607)", "buffer.style(0)", "buffer.fill(0,0,640,480)",
                         "buffer.brush(7)", "buffer.style(0)", "buffer.ellipse(5,5,9,9)",
-                        "view.copy(10,20,110,220 from buffer 10,20,110,220)"}));
+                        "view.copy(-10,-20,110,220 from buffer -10,-20,110,220)"}));
+}
+
+// The view's picture may hold only part of a large arena: figures wholly
+// outside its clip rectangle are not handed to the canvas at all, while any
+// figure that may put a pixel inside it is, whichever way round its corners
+// come.
+TEST_F(GraphicsTest, FiguresWhollyOutsideTheClipAreSkipped) {
+    struct Case {
+        std::uint8_t kind;
+        TPoint from;
+        TPoint to;
+        bool drawn;
+    };
+    // The view holds x -10..109, y -20..219.
+    const Case cases[] = {
+        {2, {0, 0}, {5, 5}, true},
+        {2, {-14, 0}, {-9, 5}, true},          // over the left edge
+        {2, {-20, 0}, {-12, 5}, false},        // left of it
+        {2, {111, 0}, {115, 5}, true},         // its outline may reach the right edge
+        {2, {112, 0}, {120, 5}, false},        // right of it
+        {0, {0, 230}, {10, 240}, false},       // below
+        {0, {50, 300}, {40, 200}, true},       // corners reversed, over the bottom edge
+        {1, {-500, 50}, {500, 60}, true},      // a line across, both ends outside
+        {1, {500, -100}, {-500, -200}, false}, // a line above
+    };
+    for (const Case& c : cases) {
+        auto e = element(c.kind, c.from, c.to, 5);
+        log.clear();
+        doc.DrawAll();
+        EXPECT_EQ(!log.empty(), c.drawn) << int(c.kind) << " " << c.from.x << "," << c.from.y;
+    }
+
+    // Running double buffered, the buffer's own clip rectangle counts.
+    running = true;
+    auto shownInBuffer = element(2, {600, 400}, {605, 405}, 5);
+    auto outsideBoth = element(2, {700, 400}, {705, 405}, 5);
+    log.clear();
+    doc.DrawAll();
+    EXPECT_EQ(log, (Log{"buffer.brush(5)", "buffer.style(0)", "buffer.ellipse(600,400,605,405)",
+                        "view.copy(-10,-20,110,220 from buffer -10,-20,110,220)"}));
 }
 
 TEST_F(GraphicsTest, BugIsDrawnAsEllipseInItsGroupColour) {

@@ -13,6 +13,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 
 using namespace kova;
 using namespace kova::test;
@@ -104,6 +106,10 @@ private slots:
         QCOMPARE(simulation().Space.Height, Extended{480});
         QCOMPARE(simulation().FPS, 30);
         QCOMPARE(window->ArenaView().size(), QSize(640, 480));
+        // The arena's far corner, scrolled into sight, is drawn.
+        auto* box = Control<QScrollArea>(*window, "ArenaScrollBox");
+        box->horizontalScrollBar()->setValue(box->horizontalScrollBar()->maximum());
+        box->verticalScrollBar()->setValue(box->verticalScrollBar()->maximum());
         QCOMPARE(window->ArenaView().grab().toImage().pixelColor(600, 450),
                  ArenaColor(simulation()));
     }

@@ -47,6 +47,18 @@ std::vector<Vector> PlacedPoints(const TSimulation& simulation) {
     return points;
 }
 
+// Scrolls the arena's top-left corner into the viewport, where zooming
+// around the viewport's middle has moved it out.
+void ScrollHome(const TfrMain& window) {
+    ScrollBox(window)->horizontalScrollBar()->setValue(0);
+    ScrollBox(window)->verticalScrollBar()->setValue(0);
+}
+
+// The colour of a model pixel in the picture the simulation draws into.
+QColor PictureColor(TArenaView& view, QPoint model) {
+    return view.Image().pixelColor(view.Surface().QtCanvas().ToImage(model));
+}
+
 QColor Inverse(QColor color) {
     return QColor(255 - color.red(), 255 - color.green(), 255 - color.blue());
 }
@@ -134,9 +146,11 @@ private slots:
     }
 
     // At 200 % a bug is drawn twice as large at twice its model position,
-    // while the picture the simulation draws into stays at model pixels.
+    // while the picture the simulation draws into stays at model pixels and
+    // holds only the part of the arena that the viewport shows.
     void aBugIsShownScaled() {
         ZoomBy(*window, 2);
+        ScrollHome(*window);
         simulation().Groups.front()->SetColor(0x00FF00); // green
         chooseTool("brush");
         Click(&view(), QPoint(200, 100));
@@ -148,8 +162,10 @@ private slots:
         QCOMPARE(shown.pixelColor(201, 101), QColor(0, 255, 0));
         QCOMPARE(shown.pixelColor(193, 101), arena);
         QCOMPARE(shown.pixelColor(100, 50), arena);
-        QCOMPARE(view().Image().size(), QSize(400, 300));
-        QCOMPARE(view().Image().pixelColor(100, 50), QColor(0, 255, 0));
+        const QSize viewport = ScrollBox(*window)->viewport()->size();
+        QCOMPARE(view().Image().size(),
+                 QSize((viewport.width() + 1) / 2, (viewport.height() + 1) / 2));
+        QCOMPARE(PictureColor(view(), QPoint(100, 50)), QColor(0, 255, 0));
     }
 
     // Reduced to 25 %, a one-pixel line obstacle still shows along its whole
@@ -191,6 +207,7 @@ private slots:
         Control<TFloatEdit>(window->Tools(), "DensityEdit")->SetValue(0);
         chooseTool(tool);
         ZoomBy(*window, zoomSteps);
+        ScrollHome(*window);
         const double zoom = view().Zoom();
         // The middle of the model pixel's square.
         const QPoint probe = Scaled(inside, zoom) + QPoint(int(zoom) / 2, int(zoom) / 2);
@@ -198,10 +215,52 @@ private slots:
         Press(&view(), Scaled(from, zoom));
         MoveWhilePressed(&view(), Scaled(to, zoom));
         QCOMPARE(view().grab().toImage().pixelColor(probe), Inverse(arena));
-        QCOMPARE(view().Image().pixelColor(inside), arena);
+        QCOMPARE(PictureColor(view(), inside), arena);
         Release(&view(), Scaled(to, zoom));
         if (tool == "brush")
             QCOMPARE(view().grab().toImage().pixelColor(probe), arena);
+    }
+
+    void aLargeArenaIsDrawnWhereverItIsScrolledTo_data() {
+        QTest::addColumn<int>("zoomSteps");
+        QTest::newRow("100 %") << 0;
+        QTest::newRow("200 %") << 2;
+        QTest::newRow("25 %") << -4;
+    }
+    // The pictures hold only what the viewport shows, however large the
+    // arena: scrolled far off, the view shows the bugs there, paused and
+    // while running (drawn through the buffer).
+    void aLargeArenaIsDrawnWhereverItIsScrolledTo() {
+        QFETCH(int, zoomSteps);
+        simulation().Space.Width = 4000;
+        simulation().Space.Height = 3000;
+        window->UpdateArena();
+        TBugGroup& group = *simulation().Groups.front();
+        group.SetColor(0x00FF00); // green
+        TBug* bug = simulation().CreateBug(group, Vector(3600, 2700));
+        simulation().Repaint();
+        ZoomBy(*window, zoomSteps);
+        const double zoom = view().Zoom();
+        QScrollArea* box = ScrollBox(*window);
+        const QSize viewport = box->viewport()->size();
+        const auto showBug = [&] {
+            const QPoint at = Scaled(
+                QPoint(static_cast<int>(bug->Position[0]), static_cast<int>(bug->Position[1])),
+                zoom);
+            box->horizontalScrollBar()->setValue(at.x() - viewport.width() / 2);
+            box->verticalScrollBar()->setValue(at.y() - viewport.height() / 2);
+            return view().grab().toImage().pixelColor(at + QPoint(int(zoom) / 2, int(zoom) / 2));
+        };
+        QCOMPARE(showBug(), QColor(0, 255, 0));
+        QVERIFY(view().Image().width() <= viewport.width() &&
+                view().Image().height() <= viewport.height());
+
+        QVERIFY(simulation().Doc.DoubleBuffered);
+        const Vector start = bug->Position;
+        MenuItem(*window, "RunMI")->trigger();
+        QTRY_VERIFY(bug->Position != start);
+        MenuItem(*window, "PauseMI")->trigger();
+        QCOMPARE(showBug(), QColor(0, 255, 0));
     }
 
     void ctrlWheelZoomsAroundThePointer_data() {
