@@ -258,6 +258,7 @@ int main(int argc, char** argv) {
     failures += RunSimulationDialogTests(argc, argv);
     failures += RunCanvasTests(argc, argv);
     failures += RunZoomTests(argc, argv);
+    failures += RunUndoTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
 

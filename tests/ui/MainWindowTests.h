@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
@@ -28,6 +29,7 @@ int RunAnimationControllerTests(int argc, char** argv);
 int RunSimulationDialogTests(int argc, char** argv);
 int RunCanvasTests(int argc, char** argv);
 int RunZoomTests(int argc, char** argv);
+int RunUndoTests(int argc, char** argv);
 
 namespace kova::test {
 
@@ -134,6 +136,14 @@ inline void AcceptNextPropertyEditor(std::function<void(QWidget&)> edit = {}) {
 }
 
 // Objects > "Group" and "Trigger" as a user who takes the editor's defaults.
+// Replaces the text of a line edit of the dialog by typing.
+inline void TypeInto(QWidget& dialog, const char* editName, const QString& text) {
+    auto* edit = Control<QLineEdit>(dialog, editName);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+}
+
 inline TBugGroup* NewGroupAccepted(TSimulation& simulation) {
     AcceptNextPropertyEditor();
     return simulation.NewGroup();

@@ -39,13 +39,6 @@ TDialogView ReadDialog(QWidget& dialog) {
             Control<TColorButton>(dialog, "ColorButton")->Color()};
 }
 
-void TypeInto(QWidget& dialog, const char* editName, const QString& text) {
-    auto* edit = Control<QLineEdit>(dialog, editName);
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-}
-
 } // namespace
 
 class TSimulationDialogTests : public QObject {
