@@ -76,13 +76,18 @@ bool TEditHistory::Record(const QString& text, const std::function<bool()>& edit
 }
 
 void TEditHistory::completePendingStep() {
+    if (takePendingAfter())
+        keepWithinBudget();
+}
+
+bool TEditHistory::takePendingAfter() {
     if (!pendingAfter_)
-        return;
+        return false;
     const TSnapshotPtr after = std::exchange(pendingAfter_, nullptr);
     after->Bytes = takeSnapshot()->Bytes;
     current_ = after;
     currentValid_ = true;
-    keepWithinBudget();
+    return true;
 }
 
 TSnapshotPtr TEditHistory::takeSnapshot() {
@@ -100,6 +105,11 @@ TSnapshotPtr TEditHistory::currentSnapshot() {
 }
 
 void TEditHistory::restore(const TSnapshotPtr& snapshot) {
+    emit aboutToRestore();
+    // The undo view moves through the stack without Undo() or Redo(); the
+    // newest step may still lack its "after". The stack is busy: nothing is
+    // trimmed here.
+    takePendingAfter();
     // The playback settings belong to the animation controller, not to the
     // history: they stay as the user left them.
     const auto delay = simulation_.Delay;

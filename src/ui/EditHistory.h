@@ -52,7 +52,7 @@ public:
     // next step takes its "before" anew.
     void SimulationChanged() { currentValid_ = false; }
 
-    // Undo and redo; the caller pauses a run first.
+    // Undo and redo (a run pauses first, through aboutToRestore).
     void Undo();
     void Redo();
 
@@ -67,6 +67,9 @@ public:
     std::size_t BytesHeld() const;
 
 signals:
+    // Undo or redo (also from the undo view) is about to replace the
+    // simulation's objects: a run must pause.
+    void aboutToRestore();
     // Undo or redo replaced the simulation's objects and settings.
     void restored();
     // A snapshot could not be loaded (memory ran out): the simulation is as
@@ -88,8 +91,10 @@ private:
     // The current state's snapshot, taken now if the one kept is stale.
     TSnapshotPtr currentSnapshot();
     void restore(const TSnapshotPtr& snapshot);
-    // Takes the snapshot of the state a step left, which is also that step's
-    // "after".
+    // Takes the snapshot of the state the newest step left, which is also
+    // that step's "after"; false when it has it already.
+    bool takePendingAfter();
+    // The same, then forgets old steps beyond the budget.
     void completePendingStep();
     void keepWithinBudget();
 

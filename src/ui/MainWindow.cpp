@@ -90,6 +90,7 @@ void TfrMain::initSimulation() {
     simulation_->Doc.SetBuffer(std::move(buffer));
     history_ = new TEditHistory(*simulation_, this);
     connect(history_, &TEditHistory::modifiedChanged, this, &QWidget::setWindowModified);
+    connect(history_, &TEditHistory::aboutToRestore, frames_, &TFrameTimer::Pause);
     connect(history_, &TEditHistory::restored, this, &TfrMain::restoredFromHistory);
     connect(history_, &TEditHistory::restoreFailed, this, &TfrMain::showError);
     dragging_ = false;
@@ -200,10 +201,10 @@ void TfrMain::createMenus() {
 void TfrMain::createEditMenu() {
     QMenu* edit = menuBar()->addMenu("&Edit");
     QUndoStack& stack = history_->Stack();
-    QAction* undo = edit->addAction("&Undo", this, &TfrMain::Undo);
+    QAction* undo = edit->addAction("&Undo", history_, &TEditHistory::Undo);
     undo->setObjectName("UndoMI");
     undo->setShortcut(QKeySequence::Undo);
-    QAction* redo = edit->addAction("&Redo", this, &TfrMain::Redo);
+    QAction* redo = edit->addAction("&Redo", history_, &TEditHistory::Redo);
     redo->setObjectName("RedoMI");
     redo->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
     auto showSteps = [&stack, undo, redo] {
@@ -330,16 +331,6 @@ void TfrMain::EditSimulationProperties() {
 void TfrMain::Exit() {
     frames_->Pause();
     close();
-}
-
-void TfrMain::Undo() {
-    frames_->Pause();
-    history_->Undo();
-}
-
-void TfrMain::Redo() {
-    frames_->Pause();
-    history_->Redo();
 }
 
 void TfrMain::restoredFromHistory() {

@@ -96,9 +96,6 @@ public:
     // File > Exit: stops the frames and ends the program (after asking about
     // unsaved changes).
     void Exit();
-    // Edit > Undo and Redo; a run pauses first.
-    void Undo();
-    void Redo();
     // With unsaved changes, asks whether to save them first: true when the
     // caller may go on (saved, or discarded), false on Cancel or a failed save.
     bool AskToSaveChanges();
