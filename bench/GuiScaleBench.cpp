@@ -18,6 +18,7 @@
 #include "simulation/Simulation.h"
 #include "simulation/SimulationFile.h"
 #include "ui/ArenaView.h"
+#include "ui/EditHistory.h"
 #include "ui/FrameTimer.h"
 #include "ui/MainWindow.h"
 #include "ui/ObjectBrowser.h"
@@ -224,6 +225,86 @@ void measureNew(kova::TfrMain& window) {
     report("new_groups_left", static_cast<double>(window.Simulation().Groups.size()));
 }
 
+// Where the time of one edit goes. The edit history takes a snapshot of the
+// state before the edit when the edit starts (unless it still holds one from
+// the previous edit), and one of the state after it once the program is idle.
+// The snapshot before is taken here first, on its own, through an edit that
+// changes nothing; then the clock watches the events of the edit: the paints
+// of the arena and the history's deferred snapshot. Each event lasts until the
+// next one is delivered.
+class TEditClock : public QObject {
+public:
+    explicit TEditClock(kova::TfrMain& window) : window_(window) {}
+
+    // The edit through `act`, reported as "key" (everything, with the snapshot
+    // before), "key_before" (the snapshot before), "key_edit" (until `act`
+    // returned), "key_shown" (until the arena's first paint after it ended),
+    // "key_snapshot" (the history's snapshot after it) and "key_snapshot_first"
+    // (1 when that snapshot came before the arena's paint).
+    void Measure(const std::string& key, const std::function<void()>& act) {
+        const TStopwatch whole;
+        const Clock::time_point primed = Clock::now();
+        window_.History().Record("", [] { return false; });
+        const double before = millisecondsSince(primed);
+
+        const Clock::time_point start = Clock::now();
+        qApp->installEventFilter(this);
+        act();
+        const double edit = millisecondsSince(start);
+        processUntilIdle();
+        close(Clock::now());
+        qApp->removeEventFilter(this);
+        whole.Report(key.c_str());
+
+        auto since = [&](Clock::time_point at) {
+            return std::chrono::duration<double, std::milli>(at - start).count();
+        };
+        report((key + "_before").c_str(), before);
+        report((key + "_edit").c_str(), edit);
+        if (painted_)
+            report((key + "_shown").c_str(), std::max(edit, since(paintEnd_)));
+        if (snapshotted_) {
+            report(
+                (key + "_snapshot").c_str(),
+                std::chrono::duration<double, std::milli>(snapshotEnd_ - snapshotStart_).count());
+            report((key + "_snapshot_first").c_str(),
+                   !painted_ || snapshotStart_ < paintStart_ ? 1 : 0);
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const Clock::time_point now = Clock::now();
+        close(now);
+        const bool arena = watched == &window_.ArenaView() ||
+                           (watched != nullptr && watched->parent() == &window_.ArenaView());
+        if (arena && event->type() == QEvent::Paint && !painted_) {
+            painted_ = true;
+            paintStart_ = now;
+            open_ = &paintEnd_;
+        } else if (watched == &window_.History() && !snapshotted_ &&
+                   (event->type() == QEvent::MetaCall || event->type() == QEvent::Timer)) {
+            snapshotted_ = true;
+            snapshotStart_ = now;
+            open_ = &snapshotEnd_;
+        }
+        return false;
+    }
+
+private:
+    void close(Clock::time_point now) {
+        if (open_ != nullptr)
+            *open_ = now;
+        open_ = nullptr;
+    }
+
+    kova::TfrMain& window_;
+    bool painted_ = false;
+    bool snapshotted_ = false;
+    Clock::time_point paintStart_, paintEnd_, snapshotStart_, snapshotEnd_;
+    Clock::time_point* open_ = nullptr;
+};
+
 void measurePaint(kova::TfrMain& window, int wanted) {
     kova::TSimulation& simulation = window.Simulation();
     kova::TBugGroup& group = onlyGroup(simulation);
@@ -245,12 +326,12 @@ void measurePaint(kova::TfrMain& window, int wanted) {
     QWidget* view = &window.ArenaView();
     const std::size_t before = group.Members.size();
 
-    const TStopwatch watch;
-    sendMouse(view, QEvent::MouseButtonPress, from, Qt::LeftButton);
-    sendMouse(view, QEvent::MouseMove, to, Qt::LeftButton);
-    sendMouse(view, QEvent::MouseButtonRelease, to, Qt::NoButton);
-    processUntilIdle();
-    watch.Report("paint_ms");
+    TEditClock clock(window);
+    clock.Measure("paint_ms", [&] {
+        sendMouse(view, QEvent::MouseButtonPress, from, Qt::LeftButton);
+        sendMouse(view, QEvent::MouseMove, to, Qt::LeftButton);
+        sendMouse(view, QEvent::MouseButtonRelease, to, Qt::NoButton);
+    });
     report("paint_created", static_cast<double>(group.Members.size() - before));
 }
 
@@ -266,14 +347,13 @@ void selectInBrowser(kova::TfrMain& window, kova::TNamedObject& object) {
 }
 
 // The object browser's Edit > Delete on the selected node, a group's
-// confirmation answered with Yes; reports the time until the program is idle.
+// confirmation answered with Yes; reports the time until the program is idle
+// and its parts.
 void deleteSelected(kova::TfrMain& window, bool confirm, const char* key) {
     if (confirm)
         answerNextMessageBox(QMessageBox::Yes);
-    const TStopwatch watch;
-    menuItem(window.ObjectBrowser(), "DeleteMI")->trigger();
-    processUntilIdle();
-    watch.Report(key);
+    TEditClock clock(window);
+    clock.Measure(key, [&] { menuItem(window.ObjectBrowser(), "DeleteMI")->trigger(); });
 }
 
 void measureDeleteBug(kova::TfrMain& window) {
@@ -812,15 +892,38 @@ int runDriver(const TOptions& options, const std::string& self) {
                 put(row, *result, key);
         };
         putWindow("close (destroy window, file open)", windowStep("close"), "close_ms");
+        // The parts of an edit (TEditClock), each only when it was measured.
+        auto putEditParts = [&](const std::optional<TChildResult>& result, const char* key,
+                                const std::string& edit) {
+            if (!result)
+                return;
+            auto part = [&](const std::string& row, const std::string& name) {
+                const auto value = result->values.find(key + name);
+                if (value != result->values.end())
+                    table.row("  " + edit + ": " + row).cells[size] =
+                        formatMilliseconds(value->second);
+            };
+            part("history's snapshot before", "_before");
+            part("edit made (action returned)", "_edit");
+            part("edit made and arena painted", "_shown");
+            part("history's snapshot when idle", "_snapshot");
+            const auto first = result->values.find(key + std::string("_snapshot_first"));
+            if (first != result->values.end())
+                table.row("  " + edit + ": idle snapshot before paint").cells[size] =
+                    first->second != 0 ? "yes" : "no";
+        };
         const std::optional<TChildResult> paint = windowStep("paint");
         putWindow("paint (one brush drag)", paint, "paint_ms");
         if (paint)
             putCount("  bugs created by the drag", *paint, "paint_created");
+        putEditParts(paint, "paint_ms", "paint");
         const std::optional<TChildResult> removal = windowStep("delete");
         putWindow("delete one bug (object browser)", removal, "delete_bug_ms");
+        putEditParts(removal, "delete_bug_ms", "one bug");
         putWindow("delete group (object browser)", removal, "delete_group_ms");
         if (removal)
             putCount("  members of the deleted group", *removal, "delete_group_members");
+        putEditParts(removal, "delete_group_ms", "group");
         const std::optional<TChildResult> frame = windowStep("frame");
         putWindow("frame in the window (per frame)", frame, "frame_window_ms");
         if (wants(options, "engine"))

@@ -3,6 +3,7 @@
 #include <array>
 #include <cfloat>
 #include <cstdint>
+#include <cstring>
 
 namespace kova {
 
@@ -19,8 +20,20 @@ inline constexpr Extended kPi = 3.141592653589793238462643383279502884L;
 // integer bit in bytes 0-7, then the sign bit and 15-bit biased exponent.
 using ExtendedBytes = std::array<std::uint8_t, 10>;
 
-ExtendedBytes EncodeExtended(Extended value);
-Extended DecodeExtended(const ExtendedBytes& bytes);
+// Inline, as a save and a load encode several of them for every bug.
+inline ExtendedBytes EncodeExtended(Extended value) {
+    // On x86-64 the first ten bytes of a long double are the x87 register
+    // image; the remaining six are padding with unspecified contents.
+    ExtendedBytes bytes{};
+    std::memcpy(bytes.data(), &value, bytes.size());
+    return bytes;
+}
+
+inline Extended DecodeExtended(const ExtendedBytes& bytes) {
+    Extended value = 0;
+    std::memcpy(&value, bytes.data(), bytes.size());
+    return value;
+}
 
 } // namespace kova
 

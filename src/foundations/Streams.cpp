@@ -33,6 +33,14 @@ std::size_t TMemoryStream::Read(void* buffer, std::size_t count) {
 std::size_t TMemoryStream::Write(const void* buffer, std::size_t count) {
     if (count == 0)
         return 0;
+    if (position_ == bytes_.size()) {
+        // Appending, as a save does: the vector grows geometrically and the
+        // new bytes are not zeroed first.
+        const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+        bytes_.insert(bytes_.end(), bytes, bytes + count);
+        position_ += count;
+        return count;
+    }
     if (position_ + count > bytes_.size())
         bytes_.resize(position_ + count);
     std::memcpy(bytes_.data() + position_, buffer, count);
@@ -118,8 +126,6 @@ std::size_t TOutputStream::Write(const void* buffer, std::size_t count) {
 
 // --- TWriter ---------------------------------------------------------------
 
-TWriter::TWriter(TStream& stream, std::size_t bufferSize) : stream_(stream), buffer_(bufferSize) {}
-
 void TWriter::flushBuffer() {
     if (used_ == 0)
         return;
@@ -129,7 +135,14 @@ void TWriter::flushBuffer() {
 }
 
 void TWriter::write(const void* data, std::size_t count) {
+    if (count == 0)
+        return;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
+    if (count <= buffer_.size() - used_) {
+        std::memcpy(buffer_.data() + used_, bytes, count);
+        used_ += count;
+        return;
+    }
     while (count > 0) {
         if (used_ == buffer_.size())
             flushBuffer();
@@ -174,10 +187,11 @@ void TWriter::WriteInteger(std::int32_t value) {
 }
 
 void TWriter::WriteFloat(Extended value) {
-    const auto tag = static_cast<std::uint8_t>(TValueTag::Extended);
+    std::array<std::uint8_t, 1 + std::tuple_size_v<ExtendedBytes>> record;
+    record[0] = static_cast<std::uint8_t>(TValueTag::Extended);
     const ExtendedBytes bytes = EncodeExtended(value);
-    write(&tag, 1);
-    write(bytes.data(), bytes.size());
+    std::copy(bytes.begin(), bytes.end(), record.begin() + 1);
+    write(record.data(), record.size());
 }
 
 void TWriter::WriteString(std::string_view value) {
@@ -201,8 +215,6 @@ void TWriter::WriteBoolean(bool value) {
 
 void TWriter::Release() {
     flushBuffer();
-    buffer_.clear();
-    buffer_.shrink_to_fit();
 }
 
 // --- TReader ---------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "foundations/Extended.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -122,12 +123,13 @@ enum class TValueTag : std::uint8_t {
 
 inline constexpr std::size_t kRecordBufferSize = 255;
 
-// Writes typed values through a small buffer. Release flushes the buffer; a
-// writer that is not released (because an error interrupted its record)
-// discards what it still holds.
+// Writes typed values through a small buffer, held in the writer itself (a
+// save makes several writers per bug). Release flushes the buffer; a writer
+// that is not released (because an error interrupted its record) discards
+// what it still holds.
 class TWriter {
 public:
-    explicit TWriter(TStream& stream, std::size_t bufferSize = kRecordBufferSize);
+    explicit TWriter(TStream& stream) : stream_(stream) {}
     TWriter(const TWriter&) = delete;
     TWriter& operator=(const TWriter&) = delete;
 
@@ -144,7 +146,7 @@ private:
     void flushBuffer();
 
     TStream& stream_;
-    std::vector<std::uint8_t> buffer_;
+    std::array<std::uint8_t, kRecordBufferSize> buffer_;
     std::size_t used_ = 0;
 };
 

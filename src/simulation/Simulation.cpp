@@ -301,21 +301,39 @@ void TSimulation::forEachBehaviourList(const std::function<void(TBehaviourList&)
     // once. Besides the current lists, the start and own lists a bug holds
     // aside while it steers with a trigger's list are visited too, so that no
     // behaviour anywhere keeps a reference to a destroyed object.
-    std::unordered_set<const TBehaviourList*> visited;
-    auto visitOnce = [&](const TBehaviourListPtr& list) {
-        if (list && visited.insert(list.get()).second)
-            visit(*list);
+    //
+    // A bug's own list is made for that bug alone, so the own lists are all
+    // different. Only the other lists (templates' lists, and a trigger's list
+    // a bug holds as current or start list) can repeat; they are gathered
+    // first, in order, and an own list is left to that gathering in case it
+    // was handed to another holder too.
+    std::unordered_set<const TBehaviourList*> gathered;
+    std::vector<TBehaviourList*> others;
+    auto gather = [&](const TBehaviourListPtr& list) {
+        if (list && gathered.insert(list.get()).second)
+            others.push_back(list.get());
     };
     for (const auto& group : Groups) {
-        visitOnce(group->Template.Behaviours);
+        gather(group->Template.Behaviours);
         for (const auto& member : group->Members) {
-            visitOnce(member->Behaviours);
-            visitOnce(member->StartBehaviours);
-            visitOnce(member->OwnBehaviours());
+            const TBehaviourList* own = member->OwnBehaviours().get();
+            if (member->Behaviours.get() != own)
+                gather(member->Behaviours);
+            if (member->StartBehaviours.get() != own)
+                gather(member->StartBehaviours);
         }
     }
     for (const auto& trigger : Triggers)
-        visitOnce(trigger->Template.Behaviours);
+        gather(trigger->Template.Behaviours);
+
+    for (const auto& group : Groups)
+        for (const auto& member : group->Members) {
+            TBehaviourList* own = member->OwnBehaviours().get();
+            if (own != nullptr && gathered.count(own) == 0)
+                visit(*own);
+        }
+    for (TBehaviourList* list : others)
+        visit(*list);
 }
 
 void TSimulation::clearTargets(const std::unordered_set<const TBug*>& bugs) {

@@ -146,6 +146,10 @@ void TSimulation::SaveToStream(TStream& stream) {
 
 void TSimulation::SaveSnapshotToStream(TStream& stream) {
     std::vector<TBug::TRunState> running;
+    std::size_t members = 0;
+    for (const auto& group : Groups)
+        members += group->Members.size();
+    running.reserve(members);
     for (const auto& group : Groups)
         for (const auto& member : group->Members)
             running.push_back(member->RunState());

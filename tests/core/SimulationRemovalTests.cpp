@@ -2,6 +2,8 @@
 
 #include "foundations/NamedObject.h"
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace kova::test {
@@ -163,6 +165,79 @@ TEST_F(SimulationRemoval, ATriggersLentListOutlivesTheTriggerWhileBugsUseIt) {
     sim.Rewind();
     EXPECT_EQ(bug.Behaviours, bug.OwnBehaviours());
     EXPECT_TRUE(lent.expired());
+}
+
+// However a behaviour list is held (a bug's own, lent by a trigger, handed
+// from one holder to another), removing a reference visits it exactly once: a
+// list visited twice would lose a second copy of an obstacle listed twice, a
+// list missed would keep a target or an obstacle that is gone.
+TEST_F(SimulationRemoval, EveryBehaviourListIsVisitedOnceHoweverItIsHeld) {
+    struct THolding {
+        const char* Name;
+        std::function<void(TBugGroup&, TBug&, TBug&, TTrigger&)> Hold;
+    };
+    const std::vector<THolding> holdings = {
+        {"own lists only", [](TBugGroup&, TBug&, TBug&, TTrigger&) {}},
+        {"trigger's list as current",
+         [](TBugGroup&, TBug& a, TBug&, TTrigger& t) { a.Behaviours = t.Template.Behaviours; }},
+        {"trigger's list as start", [](TBugGroup&, TBug& a, TBug&,
+                                       TTrigger& t) { a.StartBehaviours = t.Template.Behaviours; }},
+        {"trigger's list lent to two bugs",
+         [](TBugGroup&, TBug& a, TBug& b, TTrigger& t) {
+             a.Behaviours = t.Template.Behaviours;
+             b.Behaviours = t.Template.Behaviours;
+             b.StartBehaviours = t.Template.Behaviours;
+         }},
+        {"another bug's own list as current",
+         [](TBugGroup&, TBug& a, TBug& b, TTrigger&) { b.Behaviours = a.OwnBehaviours(); }},
+        {"another bug's own list as start",
+         [](TBugGroup&, TBug& a, TBug& b, TTrigger&) { b.StartBehaviours = a.OwnBehaviours(); }},
+        {"group template's list as current",
+         [](TBugGroup& g, TBug& a, TBug&, TTrigger&) { a.Behaviours = g.Template.Behaviours; }},
+        {"a bug's own list as trigger's list",
+         [](TBugGroup&, TBug& a, TBug&, TTrigger& t) {
+             t.Template.Behaviours = a.OwnBehaviours();
+         }},
+    };
+    for (const THolding& holding : holdings) {
+        SCOPED_TRACE(holding.Name);
+        sim.RemoveAll();
+        TBugGroup& group = AddGroup();
+        TBug& a = AddBug(group, 0, 0);
+        TBug& b = AddBug(group, 10, 0);
+        TBug& prey = AddBug(AddGroup(), 20, 0);
+        TTrigger& trigger = AddTrigger();
+        TObstacle& wall = *sim.CreateObstacle(TObstacle::kLine, 0, 50, 400, 50);
+        holding.Hold(group, a, b, trigger);
+
+        std::vector<TBehaviourList*> lists;
+        auto add = [&](const TBehaviourListPtr& list) {
+            if (std::find(lists.begin(), lists.end(), list.get()) == lists.end())
+                lists.push_back(list.get());
+        };
+        add(group.Template.Behaviours);
+        add(trigger.Template.Behaviours);
+        for (TBug* bug : {&a, &b}) {
+            add(bug->Behaviours);
+            add(bug->StartBehaviours);
+            add(bug->OwnBehaviours());
+        }
+        for (TBehaviourList* list : lists) {
+            TSteeringBehaviour& avoid = AddBehaviour(*list, bkObstacleAvoidance);
+            avoid.Obstacles = {&wall, &wall};
+            TSteeringBehaviour& seek = AddBehaviour(*list, bkSeek);
+            seek.SetTargetIsBug(true);
+            seek.SetTargetBug(&prey);
+        }
+
+        sim.RemoveReferences(wall);
+        sim.RemoveBug(prey);
+        for (TBehaviourList* list : lists) {
+            EXPECT_EQ((*list)[0]->Obstacles, std::vector<TObstacle*>{&wall});
+            EXPECT_EQ((*list)[1]->TargetBug, nullptr);
+            EXPECT_FALSE((*list)[1]->TargetIsBug);
+        }
+    }
 }
 
 TEST_F(SimulationRemoval, RemovingAnObstacleTakesItOutOfEveryBehaviour) {
