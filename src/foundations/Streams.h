@@ -58,6 +58,9 @@ public:
 
     const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
     // Hands the bytes over, leaving the stream empty.
+    // Room for this many bytes, so that writing them never copies the ones
+    // written before.
+    void Reserve(std::size_t count) { bytes_.reserve(count); }
     std::vector<std::uint8_t> TakeBytes() {
         position_ = 0;
         return std::move(bytes_);

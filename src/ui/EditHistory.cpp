@@ -4,7 +4,8 @@
 #include "simulation/Simulation.h"
 #include "simulation/SimulationFile.h"
 
-#include <QTimer>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QUndoStack>
 
 #include <exception>
@@ -70,9 +71,30 @@ bool TEditHistory::Record(const QString& text, const std::function<bool()>& edit
     pendingAfter_ = std::make_shared<TSnapshot>();
     stack_->push(new TStep(*this, text, std::move(before), pendingAfter_));
     keepWithinBudget();
-    // Whatever the change still shows (a repaint, a selection) happens first.
-    QTimer::singleShot(0, this, [this] { completePendingStep(); });
+    PrepareWhenIdle();
     return true;
+}
+
+namespace {
+
+const QEvent::Type kIdleEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+} // namespace
+
+void TEditHistory::PrepareWhenIdle() {
+    if (idlePosted_)
+        return;
+    idlePosted_ = true;
+    // Widgets post their repaints at low priority; this comes after them.
+    QCoreApplication::postEvent(this, new QEvent(kIdleEvent), Qt::LowEventPriority - 1);
+}
+
+void TEditHistory::customEvent(QEvent* event) {
+    if (event->type() != kIdleEvent)
+        return QObject::customEvent(event);
+    idlePosted_ = false;
+    completePendingStep();
+    currentSnapshot();
 }
 
 void TEditHistory::completePendingStep() {
@@ -92,7 +114,11 @@ bool TEditHistory::takePendingAfter() {
 
 TSnapshotPtr TEditHistory::takeSnapshot() {
     TMemoryStream stream;
+    // Consecutive snapshots differ little in size; a little more room saves
+    // copying tens of megabytes while the stream grows.
+    stream.Reserve(expectedBytes_ + expectedBytes_ / 16);
     WriteSimulationSnapshot(simulation_, stream);
+    expectedBytes_ = static_cast<std::size_t>(stream.Size());
     return std::make_shared<TSnapshot>(TSnapshot{stream.TakeBytes()});
 }
 
@@ -146,11 +172,13 @@ void TEditHistory::Redo() {
     stack_->redo();
 }
 
-void TEditHistory::Reset() {
+void TEditHistory::Reset(std::size_t fileBytes) {
+    expectedBytes_ = fileBytes;
     stack_->clear();
     current_.reset();
     pendingAfter_.reset();
     currentValid_ = false;
+    PrepareWhenIdle();
 }
 
 void TEditHistory::MarkSaved() {

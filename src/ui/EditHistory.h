@@ -51,13 +51,20 @@ public:
     // The simulation changed in a way that is not a step (a frame ran): the
     // next step takes its "before" anew.
     void SimulationChanged() { currentValid_ = false; }
+    // Takes the snapshots that are due (the newest step's "after", then the
+    // current state's) once the program has nothing else to do, after
+    // every repaint that is waiting: so a change is shown at once, and the
+    // next change costs no snapshot of its own. Called after a step, after
+    // opening and when a run pauses.
+    void PrepareWhenIdle();
 
     // Undo and redo (a run pauses first, through aboutToRestore).
     void Undo();
     void Redo();
 
-    // A file was opened: the history starts again from it, unmodified.
-    void Reset();
+    // A file (of this size) was opened: the history starts again from it,
+    // unmodified.
+    void Reset(std::size_t fileBytes = 0);
     // The simulation was saved: this is the unmodified state.
     void MarkSaved();
     bool IsModified() const;
@@ -65,6 +72,9 @@ public:
     void SetBudget(std::size_t bytes) { budget_ = bytes; }
     // The bytes the steps' snapshots hold together.
     std::size_t BytesHeld() const;
+
+protected:
+    void customEvent(QEvent* event) override;
 
 signals:
     // Undo or redo (also from the undo view) is about to replace the
@@ -105,6 +115,9 @@ private:
     // The "after" of the newest step, filled in once the program is idle.
     TSnapshotPtr pendingAfter_;
     int recording_ = 0;
+    bool idlePosted_ = false;
+    // The size of the last snapshot, or of the file opened.
+    std::size_t expectedBytes_ = 0;
     std::size_t budget_ = kDefaultBudget;
 };
 

@@ -36,7 +36,10 @@ void TFrameTimer::Run() {
 
 void TFrameTimer::Pause() {
     simulation_.Pause();
+    if (!timer_.isActive())
+        return;
     timer_.stop();
+    emit paused();
 }
 
 void TFrameTimer::Rewind() {
@@ -72,6 +75,7 @@ void TFrameTimer::tick() {
         // Running stays set, as after any fault inside a frame; a new Run
         // starts normally.
         timer_.stop();
+        emit paused();
         emit frameFailed(QString::fromStdString(error.what()));
         return;
     }

@@ -30,6 +30,8 @@ public:
 signals:
     // A frame went wrong; the run stops and the message is for the user.
     void frameFailed(const QString& message);
+    // A run was paused (or stopped by a failed frame).
+    void paused();
 
 private:
     void tick();

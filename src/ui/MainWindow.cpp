@@ -91,6 +91,7 @@ void TfrMain::initSimulation() {
     history_ = new TEditHistory(*simulation_, this);
     connect(history_, &TEditHistory::modifiedChanged, this, &QWidget::setWindowModified);
     connect(history_, &TEditHistory::aboutToRestore, frames_, &TFrameTimer::Pause);
+    connect(frames_, &TFrameTimer::paused, history_, &TEditHistory::PrepareWhenIdle);
     connect(history_, &TEditHistory::restored, this, &TfrMain::restoredFromHistory);
     connect(history_, &TEditHistory::restoreFailed, this, &TfrMain::showError);
     dragging_ = false;

@@ -7,6 +7,7 @@
 #include "ui/FileDialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include <exception>
@@ -75,7 +76,7 @@ bool TfrMain::OpenFile(const QString& path) {
         this, [&] { OpenSimulationFile(*simulation_, path.toLocal8Bit().toStdString()); });
     if (!opened)
         return false;
-    history_->Reset();
+    history_->Reset(static_cast<std::size_t>(QFileInfo(path).size()));
     fileName_ = path;
     UpdateCaption();
     UpdateArena();
