@@ -182,12 +182,8 @@ kova::TBugGroup& onlyGroup(kova::TSimulation& simulation) {
     return *simulation.Groups.front();
 }
 
-// The program as a user starts it, with the file opened through File > Open's
-// own loading path; reports the time from constructing the window to the
-// arena drawn, and its parts.
-std::unique_ptr<kova::TfrMain> openWindow(const QString& path, bool measure) {
-    const Clock::time_point start = Clock::now();
-    const TStopwatch whole;
+// The main window, shown, with every event of its start handled.
+std::unique_ptr<kova::TfrMain> shownWindow() {
     auto window = std::make_unique<kova::TfrMain>();
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get())) {
@@ -195,6 +191,16 @@ std::unique_ptr<kova::TfrMain> openWindow(const QString& path, bool measure) {
         std::exit(3);
     }
     processUntilIdle();
+    return window;
+}
+
+// The program as a user starts it, with the file opened through File > Open's
+// own loading path; reports the time from constructing the window to the
+// arena drawn, and its parts.
+std::unique_ptr<kova::TfrMain> openWindow(const QString& path, bool measure) {
+    const Clock::time_point start = Clock::now();
+    const TStopwatch whole;
+    auto window = shownWindow();
     const double shown = millisecondsSince(start);
     if (!window->OpenFile(path)) {
         std::fprintf(stderr, "gui_scale_bench: cannot open %s\n", qPrintable(path));
@@ -421,13 +427,7 @@ void measureEngineFrames(const QString& path, int frames) {
 // objects, so that a slow list does not keep the arena's frames and memory
 // from being measured.
 std::unique_ptr<kova::TfrMain> openWindowQuietly(const QString& path) {
-    auto window = std::make_unique<kova::TfrMain>();
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window.get())) {
-        std::fprintf(stderr, "gui_scale_bench: the main window was never exposed\n");
-        std::exit(3);
-    }
-    processUntilIdle();
+    auto window = shownWindow();
     kova::TSimulation& simulation = window->Simulation();
     kova::ISimulationHost& host = simulation.Host();
     simulation.SetHost(nullptr);
