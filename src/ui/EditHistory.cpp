@@ -106,25 +106,25 @@ bool TEditHistory::takePendingAfter() {
     if (!pendingAfter_)
         return false;
     const TSnapshotPtr after = std::exchange(pendingAfter_, nullptr);
-    after->Bytes = takeSnapshot()->Bytes;
+    after->Bytes = snapshotBytes();
     current_ = after;
     currentValid_ = true;
     return true;
 }
 
-TSnapshotPtr TEditHistory::takeSnapshot() {
+std::vector<std::uint8_t> TEditHistory::snapshotBytes() {
     TMemoryStream stream;
     // Consecutive snapshots differ little in size; a little more room saves
     // copying tens of megabytes while the stream grows.
     stream.Reserve(expectedBytes_ + expectedBytes_ / 16);
     WriteSimulationSnapshot(simulation_, stream);
     expectedBytes_ = static_cast<std::size_t>(stream.Size());
-    return std::make_shared<TSnapshot>(TSnapshot{stream.TakeBytes()});
+    return stream.TakeBytes();
 }
 
 TSnapshotPtr TEditHistory::currentSnapshot() {
     if (!currentValid_ || !current_) {
-        current_ = takeSnapshot();
+        current_ = std::make_shared<TSnapshot>(TSnapshot{snapshotBytes()});
         currentValid_ = true;
     }
     return current_;
@@ -193,7 +193,7 @@ namespace {
 
 // The bytes of the steps' snapshots, each counted once: a step's "after" is
 // usually the next step's "before".
-template <typename Steps> std::size_t snapshotBytes(const Steps& steps, std::size_t first) {
+template <typename Steps> std::size_t bytesHeldFrom(const Steps& steps, std::size_t first) {
     std::set<const TSnapshot*> counted;
     std::size_t bytes = 0;
     for (std::size_t i = first; i < steps.size(); ++i)
@@ -215,7 +215,7 @@ std::vector<TEditHistory::TStepSnapshots> TEditHistory::steps() const {
 }
 
 std::size_t TEditHistory::BytesHeld() const {
-    return snapshotBytes(steps(), 0);
+    return bytesHeldFrom(steps(), 0);
 }
 
 // QUndoStack forgets old steps only by count, so the steps to keep are pushed
@@ -226,7 +226,7 @@ void TEditHistory::keepWithinBudget() {
     const std::vector<TStepSnapshots> kept = steps();
     std::size_t dropped = 0;
     // The newest step always stays.
-    while (dropped + 1 < kept.size() && snapshotBytes(kept, dropped) > budget_)
+    while (dropped + 1 < kept.size() && bytesHeldFrom(kept, dropped) > budget_)
         ++dropped;
     if (dropped == 0)
         return;

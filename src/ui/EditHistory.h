@@ -97,7 +97,8 @@ private:
     };
     std::vector<TStepSnapshots> steps() const;
 
-    TSnapshotPtr takeSnapshot();
+    // The bytes a save would write now, without disturbing a run.
+    std::vector<std::uint8_t> snapshotBytes();
     // The current state's snapshot, taken now if the one kept is stale.
     TSnapshotPtr currentSnapshot();
     void restore(const TSnapshotPtr& snapshot);
