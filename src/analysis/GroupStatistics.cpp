@@ -1,5 +1,6 @@
 #include "analysis/GroupStatistics.h"
 
+#include "foundations/Prefetch.h"
 #include "steering/SteeringBehaviour.h"
 #include "world/Bug.h"
 #include "world/BugGroup.h"
@@ -12,6 +13,9 @@
 namespace kova {
 
 namespace {
+
+constexpr std::size_t kReadAhead = 8;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // The cell of a coordinate already divided by the cell size, clamped into
 // 0 .. count - 1 (NaN lands in cell 0).
@@ -102,6 +106,13 @@ TGroupStatistics TGroupMeter::Measure(const TBugGroup& group, double clusterDist
     double minSpeed = std::numeric_limits<double>::infinity(), maxSpeed = 0;
     std::size_t moving = 0;
     for (std::size_t i = 0; i < n; ++i) {
+        // Members lie scattered over memory: ask for those a few places on
+        // before they are read.
+        if (i + kReadAhead < n) {
+            const TBug& ahead = *group.Members[i + kReadAhead];
+            PrefetchLine(&ahead.Position);
+            PrefetchLine(&ahead.Velocity);
+        }
         const TBug& bug = *group.Members[i];
         const double x = static_cast<double>(bug.Position[0]);
         const double y = static_cast<double>(bug.Position[1]);
@@ -170,14 +181,18 @@ TGroupStatistics TGroupMeter::Measure(const TBugGroup& group, double clusterDist
     return statistics;
 }
 
-void TGroupMeter::build(TPointGrid& grid, double cellSize) {
+void TGroupMeter::build(TPointGrid& grid, double cellSize, double cellsPerMember) {
+    layout(grid, cellSize, cellsPerMember);
+    fill(grid);
+}
+
+void TGroupMeter::layout(TPointGrid& grid, double cellSize, double cellsPerMember) {
     const std::size_t n = x_.size();
     const double width = maxX_ - minX_;
     const double height = maxY_ - minY_;
-    // Cells are never more than about twice the members: wider cells only
-    // give a search more candidates, while too many cells cost memory and
-    // empty-cell visits.
-    const double maxCells = 2.0 * static_cast<double>(n) + 16;
+    // Wider cells only give a search more candidates, while too many cells
+    // cost memory and visits to empty cells.
+    const double maxCells = cellsPerMember * static_cast<double>(n) + 16;
     double cell = cellSize > 0 ? cellSize : 1;
     auto columns = [&] { return std::floor(width / cell) + 1; };
     auto rows = [&] { return std::floor(height / cell) + 1; };
@@ -199,6 +214,11 @@ void TGroupMeter::build(TPointGrid& grid, double cellSize) {
         cellOf_[i] = index;
         ++grid.Start[index + 1];
     }
+}
+
+void TGroupMeter::fill(TPointGrid& grid) {
+    const std::size_t n = x_.size();
+    const std::size_t cells = grid.Start.size() - 1;
     std::partial_sum(grid.Start.begin(), grid.Start.end(), grid.Start.begin());
     grid.X.resize(n);
     grid.Y.resize(n);
@@ -227,64 +247,97 @@ double TGroupMeter::meanNearestNeighbourDistance() {
     double cell = std::sqrt(2 * width * height / count);
     if (!(cell > 0))
         cell = 2 * std::max(width, height) / count;
-    build(nearestGrid_, cell);
+    layout(nearestGrid_, cell, 2);
+    // Flocking members gather in a few places, where those cells hold many.
+    // With m the mean number of members sharing a member's cell, cells
+    // sqrt(m / 2) times narrower hold about two again where it matters.
+    double sharing = 0;
+    for (std::size_t k = 1; k < nearestGrid_.Start.size(); ++k) {
+        const double members = nearestGrid_.Start[k];
+        sharing += members * members;
+    }
+    sharing /= count;
+    if (sharing > 3)
+        layout(nearestGrid_, nearestGrid_.Cell / std::sqrt(sharing / 2), 8);
+    fill(nearestGrid_);
     const TPointGrid& grid = nearestGrid_;
     cell = grid.Cell;
 
     nearest_.resize(n);
-    for (std::size_t p = 0; p < n; ++p) {
-        const double px = grid.X[p];
-        const double py = grid.Y[p];
-        const std::int64_t cx = clampedCell((px - grid.MinX) / cell, grid.Columns);
-        const std::int64_t cy = clampedCell((py - grid.MinY) / cell, grid.Rows);
-        // How far the point is inside its own cell: every member outside the
-        // rings searched so far is at least k cells plus this much away.
-        const double left = grid.MinX + static_cast<double>(cx) * cell;
-        const double bottom = grid.MinY + static_cast<double>(cy) * cell;
-        const double margin =
-            std::max(0.0, std::min({px - left, left + cell - px, py - bottom, bottom + cell - py}));
-
-        double best = std::numeric_limits<double>::infinity();
-        // The members of cells first .. last of one row.
-        auto scan = [&](std::int64_t row, std::int64_t first, std::int64_t last) {
-            const std::uint32_t begin =
-                grid.Start[static_cast<std::size_t>(row * grid.Columns + first)];
-            const std::uint32_t end =
-                grid.Start[static_cast<std::size_t>(row * grid.Columns + last + 1)];
-            for (std::uint32_t j = begin; j < end; ++j) {
-                const double dx = grid.X[j] - px;
-                const double dy = grid.Y[j] - py;
-                const double squared = dx * dx + dy * dy;
-                if (squared < best && j != p)
-                    best = squared;
+    for (std::int64_t row = 0; row < grid.Rows; ++row) {
+        for (std::int64_t column = 0; column < grid.Columns; ++column) {
+            const auto index = static_cast<std::size_t>(row * grid.Columns + column);
+            const std::uint32_t begin = grid.Start[index];
+            const std::uint32_t end = grid.Start[index + 1];
+            if (begin == end)
+                continue;
+            // The block of this cell and the eight around it, as one run of
+            // points per row.
+            const std::int64_t first = std::max<std::int64_t>(column - 1, 0);
+            const std::int64_t last = std::min(column + 1, grid.Columns - 1);
+            std::uint32_t runBegin[3], runEnd[3];
+            int runs = 0;
+            for (std::int64_t r = std::max<std::int64_t>(row - 1, 0);
+                 r <= std::min(row + 1, grid.Rows - 1); ++r, ++runs) {
+                runBegin[runs] = grid.Start[static_cast<std::size_t>(r * grid.Columns + first)];
+                runEnd[runs] = grid.Start[static_cast<std::size_t>(r * grid.Columns + last + 1)];
             }
-        };
-        // Ring k: the cells k steps from the point's cell in x or y.
-        for (std::int64_t k = 0;; ++k) {
-            const std::int64_t x0 = cx - k, x1 = cx + k, y0 = cy - k, y1 = cy + k;
-            if (k > 0 && x0 < 0 && y0 < 0 && x1 >= grid.Columns && y1 >= grid.Rows)
-                break;
-            const std::int64_t first = std::max<std::int64_t>(x0, 0);
-            const std::int64_t last = std::min(x1, grid.Columns - 1);
-            if (y0 >= 0)
-                scan(y0, first, last);
-            if (k > 0 && y1 < grid.Rows)
-                scan(y1, first, last);
-            if (k > 0) {
-                const std::int64_t top = std::min(y1 - 1, grid.Rows - 1);
-                for (std::int64_t row = std::max<std::int64_t>(y0 + 1, 0); row <= top; ++row) {
-                    if (x0 >= 0)
-                        scan(row, x0, x0);
-                    if (x1 < grid.Columns)
-                        scan(row, x1, x1);
+            const double left = grid.MinX + static_cast<double>(column) * cell;
+            const double bottom = grid.MinY + static_cast<double>(row) * cell;
+            for (std::uint32_t p = begin; p < end; ++p) {
+                const double px = grid.X[p];
+                const double py = grid.Y[p];
+                double best = kInfinity;
+                // Without branches on the distances, which no processor
+                // predicts.
+                auto scan = [&](std::uint32_t from, std::uint32_t to) {
+                    for (std::uint32_t j = from; j < to; ++j) {
+                        const double dx = grid.X[j] - px;
+                        const double dy = grid.Y[j] - py;
+                        const double squared = j == p ? kInfinity : dx * dx + dy * dy;
+                        best = std::min(best, squared);
+                    }
+                };
+                for (int k = 0; k < runs; ++k)
+                    scan(runBegin[k], runEnd[k]);
+                // How far the point is inside its own cell: every member
+                // outside the k rings of cells searched is at least k cells
+                // plus this much away (shrunk a little against rounding in
+                // the cell arithmetic).
+                const double margin = std::max(
+                    0.0, std::min({px - left, left + cell - px, py - bottom, bottom + cell - py}));
+                auto reached = [&](std::int64_t k) {
+                    const double unsearched = (static_cast<double>(k) * cell + margin) * (1 - 1e-9);
+                    return best <= unsearched * unsearched;
+                };
+                // Rings 2, 3, ... of cells around the point's cell until the
+                // nearest found is nearer than anything beyond.
+                for (std::int64_t k = 2; !reached(k - 1); ++k) {
+                    const std::int64_t x0 = column - k, x1 = column + k;
+                    const std::int64_t y0 = row - k, y1 = row + k;
+                    if (x0 < 0 && y0 < 0 && x1 >= grid.Columns && y1 >= grid.Rows)
+                        break;
+                    const std::int64_t from = std::max<std::int64_t>(x0, 0);
+                    const std::int64_t to = std::min(x1, grid.Columns - 1);
+                    auto cells = [&](std::int64_t r, std::int64_t a, std::int64_t b) {
+                        scan(grid.Start[static_cast<std::size_t>(r * grid.Columns + a)],
+                             grid.Start[static_cast<std::size_t>(r * grid.Columns + b + 1)]);
+                    };
+                    if (y0 >= 0)
+                        cells(y0, from, to);
+                    if (y1 < grid.Rows)
+                        cells(y1, from, to);
+                    const std::int64_t top = std::min(y1 - 1, grid.Rows - 1);
+                    for (std::int64_t r = std::max<std::int64_t>(y0 + 1, 0); r <= top; ++r) {
+                        if (x0 >= 0)
+                            cells(r, x0, x0);
+                        if (x1 < grid.Columns)
+                            cells(r, x1, x1);
+                    }
                 }
+                nearest_[grid.Index[p]] = std::sqrt(best);
             }
-            // Shrunk a little against rounding in the cell arithmetic.
-            const double unsearched = (static_cast<double>(k) * cell + margin) * (1 - 1e-9);
-            if (best <= unsearched * unsearched)
-                break;
         }
-        nearest_[grid.Index[p]] = std::sqrt(best);
     }
     double sum = 0;
     for (const double distance : nearest_)
@@ -297,14 +350,12 @@ std::size_t TGroupMeter::countClusters(double clusterDistance) {
     // No two members are closer than a distance of 0.
     if (n < 2 || !(clusterDistance > 0))
         return n;
-    // A little wider than the distance, so that rounding in the cell
-    // arithmetic cannot put two partners two cells apart.
-    build(clusterGrid_, clusterDistance * (1 + 1e-9));
-    const TPointGrid& grid = clusterGrid_;
     const double limit = clusterDistance * clusterDistance;
-
-    parent_.resize(n);
-    std::iota(parent_.begin(), parent_.end(), 0u);
+    auto closer = [&](const TPointGrid& grid, std::uint32_t i, std::uint32_t j) {
+        const double dx = grid.X[j] - grid.X[i];
+        const double dy = grid.Y[j] - grid.Y[i];
+        return dx * dx + dy * dy < limit;
+    };
     auto join = [&](std::uint32_t a, std::uint32_t b) {
         const std::uint32_t ra = findRoot(parent_, a);
         const std::uint32_t rb = findRoot(parent_, b);
@@ -313,39 +364,115 @@ std::size_t TGroupMeter::countClusters(double clusterDistance) {
         else if (rb < ra)
             parent_[ra] = rb;
     };
-    // Cells are at least the cluster distance wide, so a member's partners
-    // are in its own cell or the eight around it. Each pair of cells is
-    // visited once: a cell with itself, its right neighbour and the three
-    // cells of the next row. The cell and its right neighbour are one run of
-    // points; so are the three cells of the next row.
-    for (std::int64_t row = 0; row < grid.Rows; ++row) {
-        for (std::int64_t column = 0; column < grid.Columns; ++column) {
-            const auto cell = static_cast<std::size_t>(row * grid.Columns + column);
-            const std::uint32_t begin = grid.Start[cell];
-            const std::uint32_t end = grid.Start[cell + 1];
-            if (begin == end)
-                continue;
-            const std::uint32_t rowEnd = column + 1 < grid.Columns ? grid.Start[cell + 2] : end;
-            std::uint32_t nextBegin = 0, nextEnd = 0;
-            if (row + 1 < grid.Rows) {
-                const std::int64_t first = std::max<std::int64_t>(column - 1, 0);
-                const std::int64_t last = std::min(column + 1, grid.Columns - 1);
-                nextBegin = grid.Start[static_cast<std::size_t>((row + 1) * grid.Columns + first)];
-                nextEnd = grid.Start[static_cast<std::size_t>((row + 1) * grid.Columns + last + 1)];
+    parent_.resize(n);
+
+    // Cells whose diagonal is shorter than the distance (a little shorter,
+    // against rounding in the cell arithmetic): the members of one cell are
+    // all one cluster, and two cells are joined as soon as one pair of their
+    // members is close enough, which in a dense flock is mostly found at once
+    // or not needed at all because the cells are joined already. Partners lie
+    // at most two cells away in x and in y.
+    const double fineCell = clusterDistance / std::sqrt(2.0) * (1 - 1e-9);
+    build(clusterGrid_, fineCell, 4);
+    const TPointGrid& grid = clusterGrid_;
+    if (grid.Cell == fineCell) {
+        boxes_.resize(grid.Start.size() - 1);
+        for (std::size_t k = 0; k + 1 < grid.Start.size(); ++k) {
+            TBox box{kInfinity, -kInfinity, kInfinity, -kInfinity};
+            for (std::uint32_t i = grid.Start[k]; i < grid.Start[k + 1]; ++i) {
+                parent_[i] = grid.Start[k];
+                box.MinX = std::min(box.MinX, grid.X[i]);
+                box.MaxX = std::max(box.MaxX, grid.X[i]);
+                box.MinY = std::min(box.MinY, grid.Y[i]);
+                box.MaxY = std::max(box.MaxY, grid.Y[i]);
             }
-            for (std::uint32_t i = begin; i < end; ++i) {
-                const double px = grid.X[i];
-                const double py = grid.Y[i];
-                auto test = [&](std::uint32_t j) {
-                    const double dx = grid.X[j] - px;
-                    const double dy = grid.Y[j] - py;
-                    if (dx * dx + dy * dy < limit)
-                        join(i, j);
-                };
-                for (std::uint32_t j = i + 1; j < rowEnd; ++j)
-                    test(j);
-                for (std::uint32_t j = nextBegin; j < nextEnd; ++j)
-                    test(j);
+            boxes_[k] = box;
+        }
+        // The boxes around the members of two cells settle most pairs of
+        // cells without a look at their members: too far apart for any pair
+        // to be close enough, or close enough for every pair. The margins
+        // leave the cases that rounding could decide to the members.
+        const double apart = limit * (1 + 1e-9);
+        const double together = limit * (1 - 1e-9);
+        // Each pair of cells once: the two cells to the right, and the five
+        // cells of each of the next two rows.
+        constexpr int kOffsets[][2] = {{1, 0}, {2, 0},  {-2, 1}, {-1, 1}, {0, 1}, {1, 1},
+                                       {2, 1}, {-2, 2}, {-1, 2}, {0, 2},  {1, 2}, {2, 2}};
+        for (std::int64_t row = 0; row < grid.Rows; ++row) {
+            for (std::int64_t column = 0; column < grid.Columns; ++column) {
+                const auto cell = static_cast<std::size_t>(row * grid.Columns + column);
+                const std::uint32_t begin = grid.Start[cell];
+                const std::uint32_t end = grid.Start[cell + 1];
+                if (begin == end)
+                    continue;
+                for (const auto& offset : kOffsets) {
+                    const std::int64_t c = column + offset[0];
+                    const std::int64_t r = row + offset[1];
+                    if (c < 0 || c >= grid.Columns || r >= grid.Rows)
+                        continue;
+                    const auto other = static_cast<std::size_t>(r * grid.Columns + c);
+                    const std::uint32_t otherBegin = grid.Start[other];
+                    const std::uint32_t otherEnd = grid.Start[other + 1];
+                    if (otherBegin == otherEnd)
+                        continue;
+                    const TBox& a = boxes_[cell];
+                    const TBox& b = boxes_[other];
+                    const double gapX = std::max({0.0, b.MinX - a.MaxX, a.MinX - b.MaxX});
+                    const double gapY = std::max({0.0, b.MinY - a.MaxY, a.MinY - b.MaxY});
+                    if (gapX * gapX + gapY * gapY >= apart ||
+                        findRoot(parent_, begin) == findRoot(parent_, otherBegin))
+                        continue;
+                    const double spanX = std::max(a.MaxX, b.MaxX) - std::min(a.MinX, b.MinX);
+                    const double spanY = std::max(a.MaxY, b.MaxY) - std::min(a.MinY, b.MinY);
+                    if (spanX * spanX + spanY * spanY < together) {
+                        join(begin, otherBegin);
+                        continue;
+                    }
+                    bool joined = false;
+                    for (std::uint32_t i = begin; i < end && !joined; ++i)
+                        for (std::uint32_t j = otherBegin; j < otherEnd && !joined; ++j)
+                            if (closer(grid, i, j)) {
+                                join(begin, otherBegin);
+                                joined = true;
+                            }
+                }
+            }
+        }
+    } else {
+        // The distance is small against the members' spread, and cells that
+        // fine would be too many: cells at least the distance wide, where a
+        // member's partners are in its own cell or the eight around it. Each
+        // pair of cells is visited once: a cell with itself, its right
+        // neighbour and the three cells of the next row. The cell and its
+        // right neighbour are one run of points; so are the three cells of
+        // the next row.
+        build(clusterGrid_, clusterDistance * (1 + 1e-9), 4);
+        std::iota(parent_.begin(), parent_.end(), 0u);
+        for (std::int64_t row = 0; row < grid.Rows; ++row) {
+            for (std::int64_t column = 0; column < grid.Columns; ++column) {
+                const auto cell = static_cast<std::size_t>(row * grid.Columns + column);
+                const std::uint32_t begin = grid.Start[cell];
+                const std::uint32_t end = grid.Start[cell + 1];
+                if (begin == end)
+                    continue;
+                const std::uint32_t rowEnd = column + 1 < grid.Columns ? grid.Start[cell + 2] : end;
+                std::uint32_t nextBegin = 0, nextEnd = 0;
+                if (row + 1 < grid.Rows) {
+                    const std::int64_t first = std::max<std::int64_t>(column - 1, 0);
+                    const std::int64_t last = std::min(column + 1, grid.Columns - 1);
+                    nextBegin =
+                        grid.Start[static_cast<std::size_t>((row + 1) * grid.Columns + first)];
+                    nextEnd =
+                        grid.Start[static_cast<std::size_t>((row + 1) * grid.Columns + last + 1)];
+                }
+                for (std::uint32_t i = begin; i < end; ++i) {
+                    for (std::uint32_t j = i + 1; j < rowEnd; ++j)
+                        if (closer(grid, i, j))
+                            join(i, j);
+                    for (std::uint32_t j = nextBegin; j < nextEnd; ++j)
+                        if (closer(grid, i, j))
+                            join(i, j);
+                }
             }
         }
     }

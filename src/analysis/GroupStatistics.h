@@ -79,7 +79,13 @@ private:
         std::vector<std::uint32_t> Index;
     };
 
-    void build(TPointGrid& grid, double cellSize);
+    // Sorts the members into cells of at least cellSize, with no more than
+    // about cellsPerMember cells a member (wider cells when there would be).
+    void build(TPointGrid& grid, double cellSize, double cellsPerMember);
+    // The two halves of build: the grid's size and each cell's count (in
+    // Start[k + 1] for cell k), then the points in cell order.
+    void layout(TPointGrid& grid, double cellSize, double cellsPerMember);
+    void fill(TPointGrid& grid);
     double meanNearestNeighbourDistance();
     std::size_t countClusters(double clusterDistance);
 
@@ -89,6 +95,11 @@ private:
     // The bounding box of the finite positions.
     double minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0;
     std::vector<std::uint32_t> cellOf_;
+    // The box around the members of each cell of the cluster grid.
+    struct TBox {
+        double MinX, MaxX, MinY, MaxY;
+    };
+    std::vector<TBox> boxes_;
     std::vector<std::uint32_t> parent_;
     std::vector<double> nearest_;
     TPointGrid nearestGrid_;
