@@ -287,6 +287,14 @@ double TGroupMeter::meanNearestNeighbourDistance() {
             for (std::uint32_t p = begin; p < end; ++p) {
                 const double px = grid.X[p];
                 const double py = grid.Y[p];
+                // Members on one spot (a cell keeps them in member order, so
+                // those made there together are next to each other): no
+                // search, which would cost every pair of them.
+                if ((p > begin && grid.X[p - 1] == px && grid.Y[p - 1] == py) ||
+                    (p + 1 < end && grid.X[p + 1] == px && grid.Y[p + 1] == py)) {
+                    nearest_[grid.Index[p]] = 0;
+                    continue;
+                }
                 double best = kInfinity;
                 // Without branches on the distances, which no processor
                 // predicts.

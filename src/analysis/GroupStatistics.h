@@ -60,7 +60,17 @@ double DefaultClusterDistance(const TBugGroup& group);
 // next: measuring the same group every frame allocates nothing once the
 // buffers have grown to the group's size. Nearest neighbours and clusters are
 // found through uniform grids over the members' positions, so a measurement
-// costs about linear time in the member count, not quadratic.
+// costs about linear time in the member count, not quadratic:
+// - nearest neighbours: cells sized to hold about two members where the
+//   members gather; a member looks through its own cell and the eight
+//   around it, then through wider rings of cells until the nearest member
+//   found is nearer than any cell not yet searched;
+// - clusters: union-find over cells whose diagonal is shorter than the
+//   cluster distance, so that the members of one cell are one cluster, each
+//   cell joined with those up to two cells away in which a member is close
+//   enough. Where such cells would be too many for the members' spread,
+//   cells as wide as the distance, with every pair of members in neighbouring
+//   cells compared.
 class TGroupMeter {
 public:
     // Measures the group now. A clusterDistance that is not positive (or NaN)

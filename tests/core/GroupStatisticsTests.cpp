@@ -165,10 +165,8 @@ TEST(GroupStatistics, MeanNearestNeighbourDistanceOnALattice) {
         int Columns, Rows;
         double DX, DY, Expected;
     } cases[] = {
-        {5, 4, 3, 3, 3},
-        {6, 7, 3, 5, 3},
-        {10, 1, 0.25, 0, 0.25},
-        {2, 1, 1e6, 0, 1e6},
+        {5, 4, 3, 3, 3},     {6, 7, 3, 5, 3},    {10, 1, 0.25, 0, 0.25},
+        {2, 1, 1e6, 0, 1e6}, {3000, 1, 0, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Columns << "x" << c.Rows);
