@@ -413,6 +413,8 @@ std::size_t TGroupMeter::countClusters(double clusterDistance) {
                 const std::uint32_t end = grid.Start[cell + 1];
                 if (begin == end)
                     continue;
+                // The cell's cluster, kept up to date as it is joined.
+                std::uint32_t root = findRoot(parent_, begin);
                 for (const auto& offset : kOffsets) {
                     const std::int64_t c = column + offset[0];
                     const std::int64_t r = row + offset[1];
@@ -427,22 +429,22 @@ std::size_t TGroupMeter::countClusters(double clusterDistance) {
                     const TBox& b = boxes_[other];
                     const double gapX = std::max({0.0, b.MinX - a.MaxX, a.MinX - b.MaxX});
                     const double gapY = std::max({0.0, b.MinY - a.MaxY, a.MinY - b.MaxY});
-                    if (gapX * gapX + gapY * gapY >= apart ||
-                        findRoot(parent_, begin) == findRoot(parent_, otherBegin))
+                    if (gapX * gapX + gapY * gapY >= apart)
+                        continue;
+                    const std::uint32_t otherRoot = findRoot(parent_, otherBegin);
+                    if (otherRoot == root)
                         continue;
                     const double spanX = std::max(a.MaxX, b.MaxX) - std::min(a.MinX, b.MinX);
                     const double spanY = std::max(a.MaxY, b.MaxY) - std::min(a.MinY, b.MinY);
-                    if (spanX * spanX + spanY * spanY < together) {
-                        join(begin, otherBegin);
-                        continue;
-                    }
-                    bool joined = false;
+                    bool joined = spanX * spanX + spanY * spanY < together;
                     for (std::uint32_t i = begin; i < end && !joined; ++i)
                         for (std::uint32_t j = otherBegin; j < otherEnd && !joined; ++j)
-                            if (closer(grid, i, j)) {
-                                join(begin, otherBegin);
-                                joined = true;
-                            }
+                            joined = closer(grid, i, j);
+                    if (joined) {
+                        // Both are roots: the smaller index becomes the root.
+                        parent_[std::max(root, otherRoot)] = std::min(root, otherRoot);
+                        root = std::min(root, otherRoot);
+                    }
                 }
             }
         }
