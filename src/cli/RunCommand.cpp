@@ -1,3 +1,4 @@
+#include "analysis/GroupStatistics.h"
 #include "cli/Commands.h"
 #include "cli/ExtendedText.h"
 #include "cli/SceneJson.h"
@@ -6,7 +7,10 @@
 #include "simulation/SimulationFile.h"
 #include "simulation/SimulationHost.h"
 
+#include <charconv>
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -21,6 +25,9 @@ struct TRunOptions {
     std::string Until;
     std::string Trace;
     std::string State;
+    std::string Stats;
+    std::uint32_t Every = 1;
+    double ClusterDistance = 0;
 };
 
 std::string csvText(const std::string& text) {
@@ -35,21 +42,60 @@ std::string csvText(const std::string& text) {
     return quoted + '"';
 }
 
-// Writes one trace row per bug each time the bugs have stepped, while the
-// clock still shows the time at which the frame started.
-class TTraceHost : public ISimulationHost {
+// A double as the shortest decimal that reads back to it.
+std::string shortestText(double value) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return std::string(text, end);
+}
+
+// Writes, each time the bugs have stepped and while the clock still shows the
+// time at which the frame started, one trace row per bug and, on the first
+// frame and every `every`-th after it, one row of statistics per group.
+class TRunRecorder : public ISimulationHost {
 public:
-    TTraceHost(const TSimulation& simulation, std::ostream* trace)
-        : simulation_(simulation), trace_(trace) {
+    struct TOutputs {
+        std::ostream* Trace = nullptr;
+        std::ostream* Statistics = nullptr;
+        std::uint32_t Every = 1;
+        double ClusterDistance = 0;
+    };
+
+    TRunRecorder(const TSimulation& simulation, const TOutputs& outputs)
+        : simulation_(simulation), trace_(outputs.Trace), statistics_(outputs.Statistics),
+          every_(outputs.Every), clusterDistance_(outputs.ClusterDistance) {
         if (trace_ != nullptr)
             *trace_ << "second,frame,group,bug,id,x,y,vx,vy,orientation,speed\n";
+        if (statistics_ != nullptr) {
+            *statistics_ << "second,frame,group";
+            for (const std::string& name : GroupStatisticNames())
+                *statistics_ << ',' << name;
+            *statistics_ << '\n';
+        }
     }
 
     void BugsStepped() override {
-        if (trace_ == nullptr)
-            return;
         const std::string time = std::to_string(simulation_.CurrentSecond) + "," +
                                  std::to_string(simulation_.CurrentFrame) + ",";
+        writeTrace(time);
+        if (statistics_ != nullptr && framesSeen_++ % every_ == 0)
+            writeStatistics(time);
+    }
+
+private:
+    void writeStatistics(const std::string& time) {
+        for (const auto& group : simulation_.Groups) {
+            *statistics_ << time << csvText(group->Name);
+            for (const double value :
+                 GroupStatisticValues(meter_.Measure(*group, clusterDistance_)))
+                *statistics_ << ',' << shortestText(value);
+            *statistics_ << '\n';
+        }
+    }
+
+    void writeTrace(const std::string& time) {
+        if (trace_ == nullptr)
+            return;
         for (const auto& group : simulation_.Groups) {
             const std::string groupName = csvText(group->Name) + ",";
             for (const auto& bug : group->Members)
@@ -61,9 +107,13 @@ public:
         }
     }
 
-private:
     const TSimulation& simulation_;
     std::ostream* trace_;
+    std::ostream* statistics_;
+    std::uint32_t every_;
+    double clusterDistance_;
+    std::uint64_t framesSeen_ = 0;
+    TGroupMeter meter_;
 };
 
 void report(std::uint64_t frames, std::uint64_t bugSteps, std::chrono::duration<double> elapsed) {
@@ -81,7 +131,7 @@ void report(std::uint64_t frames, std::uint64_t bugSteps, std::chrono::duration<
 // delay and no drawing, for as many frames as the span takes.
 int run(const TRunOptions& options) {
     std::vector<std::string> outputs;
-    for (const std::string* output : {&options.Trace, &options.State})
+    for (const std::string* output : {&options.Trace, &options.State, &options.Stats})
         if (!output->empty())
             outputs.push_back(*output);
     CheckOutputsAreDistinct({options.File}, outputs);
@@ -89,14 +139,19 @@ int run(const TRunOptions& options) {
     // the command before the frames are spent.
     std::optional<TOutputFile> trace;
     std::optional<TOutputFile> state;
+    std::optional<TOutputFile> statistics;
     if (!options.Trace.empty())
         trace.emplace(options.Trace);
     if (!options.State.empty())
         state.emplace(options.State);
+    if (!options.Stats.empty())
+        statistics.emplace(options.Stats);
     TSimulation simulation;
     OpenSimulationFile(simulation, options.File);
 
-    TTraceHost host(simulation, trace ? &trace->Stream() : nullptr);
+    TRunRecorder host(simulation, {trace ? &trace->Stream() : nullptr,
+                                   statistics ? &statistics->Stream() : nullptr, options.Every,
+                                   options.ClusterDistance});
     simulation.SetHost(&host);
 
     const TClockTime until = ParseClockTime(options.Until);
@@ -112,7 +167,8 @@ int run(const TRunOptions& options) {
 
     if (state)
         state->Stream() << WriteSceneText(DumpSimulation(simulation));
-    TOutputFile::CommitAll({trace ? &*trace : nullptr, state ? &*state : nullptr});
+    TOutputFile::CommitAll({trace ? &*trace : nullptr, state ? &*state : nullptr,
+                            statistics ? &*statistics : nullptr});
     report(frames, frames * bugCount, elapsed);
     return 0;
 }
@@ -132,6 +188,16 @@ TCliCommand AddRunCommand(CLI::App& app) {
         "frame's step and the time at which the frame started:\n"
         "  second,frame,group,bug,id,x,y,vx,vy,orientation,speed\n"
         "Numbers are decimals that read back to the same 80-bit values (see \"build --help\").\n"
+        "The statistics hold, for the first frame and every N-th after it, one row per group,\n"
+        "measured at the same moment as the trace:\n"
+        "  second,frame,group,members,mean_speed,min_speed,max_speed,polarisation,milling,\n"
+        "  mean_nearest_neighbour_distance,clusters,centre_x,centre_y,radius_of_gyration\n"
+        "polarisation = |sum of v/|v|| / n over the n members that move; milling =\n"
+        "|sum of (r - c) x v/|v|| / sum of |r - c| over them, c the group's centre (1 for a\n"
+        "ring circling its centre); distances are straight lines in the arena, not wrapped at\n"
+        "its edges; two members closer than the cluster distance are in one cluster (default:\n"
+        "the largest sensor range of the group's behaviours). These numbers are doubles in\n"
+        "their shortest exact decimal form.\n"
         "Output files are replaced only once the run has completed; \"-\" is stdout.");
     command->add_option("FILE", options->File, "simulation file (.kvz)")
         ->required()
@@ -146,6 +212,25 @@ TCliCommand AddRunCommand(CLI::App& app) {
         ->add_option("--state", options->State,
                      "JSON scene of the simulation after the last frame, not rewound")
         ->type_name("FILE");
+    command->add_option("--stats", options->Stats, "CSV file of each group's statistics")
+        ->type_name("FILE");
+    command
+        ->add_option("--every", options->Every,
+                     "statistics on the first frame and every N-th after it (default 1)")
+        ->type_name("N")
+        ->check(CLI::Range(1u, 1000000000u));
+    command
+        ->add_option("--cluster-distance", options->ClusterDistance,
+                     "members closer than this are in one cluster (default: per group, the "
+                     "largest sensor range of its behaviours)")
+        ->type_name("DISTANCE")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                const double value = std::strtod(text.c_str(), nullptr);
+                return value > 0 && std::isfinite(value) ? std::string()
+                                                         : "it must be a number above 0";
+            },
+            "DISTANCE > 0"));
     return {command, [options] { return run(*options); },
             [options] { return QuotedPath(options->File); }};
 }

@@ -3,6 +3,7 @@
 #include "cli/SceneText.h"
 #include "simulation/MotionData.h"
 
+#include <cmath>
 #include <sstream>
 
 namespace kova::test {
@@ -103,6 +104,8 @@ TEST(CliErrors, WrongCommandLinesExitWithTwo) {
         {"run", example, "--until", "3:x"},
         {"run", example, "--until", "-1:0"},
         {"run", example, "--until", "1:0", "--speed", "2"},
+        {"run", example, "--until", "1:0", "--stats", "-", "--every", "0"},
+        {"run", example, "--until", "1:0", "--stats", "-", "--cluster-distance", "0"},
         {"export", example, "--until", "1:0"},
         {"export", example, "--group", "Swarm", "--until", "1:0", "--every", "0"},
         {"export", example, "--group", "Swarm", "--until", "1:0", "--every", "101"},
@@ -234,6 +237,45 @@ TEST(CliRun, TracesEveryBugInEveryFrameAndReportsItsSpeed) {
     EXPECT_EQ(cells[5], ExactText(last["position"][0].get<long double>()));
     EXPECT_EQ(cells[6], ExactText(last["position"][1].get<long double>()));
     EXPECT_EQ(cells[10], ExactText(last["currentSpeed"].get<long double>()));
+}
+
+TEST(CliRun, StatisticsOfEveryNthFrameAgreeWithTheTraceOfThatFrame) {
+    TempFolder folder;
+    const std::string example = ExamplePath("triggers.kvz"); // 50 bugs, 25 frames a second
+    const CliResult result =
+        RunCli(folder, {"run", example, "--until", "1:5", "--stats", "-", "--every", "10",
+                        "--trace", (folder / "t.csv").string()});
+    ASSERT_EQ(result.Status, 0) << result.Err;
+    const std::vector<std::string> rows = Lines(result.Out);
+    ASSERT_EQ(rows.size(), 4U) << result.Out;
+    EXPECT_EQ(rows[0], "second,frame,group,members,mean_speed,min_speed,max_speed,polarisation,"
+                       "milling,mean_nearest_neighbour_distance,clusters,centre_x,centre_y,"
+                       "radius_of_gyration");
+    auto cells = [](const std::string& line) {
+        std::vector<std::string> split;
+        std::istringstream row(line);
+        for (std::string cell; std::getline(row, cell, ',');)
+            split.push_back(cell);
+        return split;
+    };
+    const std::vector<std::string> trace = Lines(ReadFile(folder / "t.csv"));
+    for (int recorded = 0; recorded < 3; ++recorded) {
+        const std::vector<std::string> row = cells(rows[1 + recorded]);
+        ASSERT_EQ(row.size(), 14U) << rows[1 + recorded];
+        EXPECT_EQ(row[0] + "," + row[1], "0," + std::to_string(10 * recorded));
+        EXPECT_EQ(row[2], "Swarm");
+        EXPECT_EQ(row[3], "50");
+        // The centre is the mean of the positions the trace shows at that frame.
+        double x = 0;
+        double y = 0;
+        for (int bug = 0; bug < 50; ++bug) {
+            const std::vector<std::string> traced = cells(trace[1 + 10 * recorded * 50 + bug]);
+            x += std::stod(traced[5]) / 50;
+            y += std::stod(traced[6]) / 50;
+        }
+        EXPECT_NEAR(std::stod(row[11]), x, 1e-9 * std::abs(x));
+        EXPECT_NEAR(std::stod(row[12]), y, 1e-9 * std::abs(y));
+    }
 }
 
 TEST(CliRun, CountsFramesThroughTheLoopPoint) {
