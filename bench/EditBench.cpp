@@ -54,11 +54,3 @@ BENCHMARK(BM_RemoveOneBug)
     ->Iterations(20)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Snapshot)->ArgName("bugs")->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char** argv) {
-    kova::InitVectors(2);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -35,6 +35,19 @@ double lengthOf(double x, double y) {
     return std::hypot(x, y);
 }
 
+// Calls visit(row, column, cell, begin, end) for every cell of the grid that
+// holds members, row by row; the cell's members are begin .. end - 1.
+template <typename Grid, typename Visit> void forEachOccupiedCell(const Grid& grid, Visit&& visit) {
+    for (std::int64_t row = 0; row < grid.Rows; ++row)
+        for (std::int64_t column = 0; column < grid.Columns; ++column) {
+            const auto cell = static_cast<std::size_t>(row * grid.Columns + column);
+            const std::uint32_t begin = grid.Start[cell];
+            const std::uint32_t end = grid.Start[cell + 1];
+            if (begin != end)
+                visit(row, column, cell, begin, end);
+        }
+}
+
 std::uint32_t findRoot(std::vector<std::uint32_t>& parent, std::uint32_t i) {
     while (parent[i] != i) {
         parent[i] = parent[parent[i]];
@@ -264,89 +277,83 @@ double TGroupMeter::meanNearestNeighbourDistance() {
     cell = grid.Cell;
 
     nearest_.resize(n);
-    for (std::int64_t row = 0; row < grid.Rows; ++row) {
-        for (std::int64_t column = 0; column < grid.Columns; ++column) {
-            const auto index = static_cast<std::size_t>(row * grid.Columns + column);
-            const std::uint32_t begin = grid.Start[index];
-            const std::uint32_t end = grid.Start[index + 1];
-            if (begin == end)
-                continue;
-            // The block of this cell and the eight around it, as one run of
-            // points per row.
-            const std::int64_t first = std::max<std::int64_t>(column - 1, 0);
-            const std::int64_t last = std::min(column + 1, grid.Columns - 1);
-            std::uint32_t runBegin[3], runEnd[3];
-            int runs = 0;
-            for (std::int64_t r = std::max<std::int64_t>(row - 1, 0);
-                 r <= std::min(row + 1, grid.Rows - 1); ++r, ++runs) {
-                runBegin[runs] = grid.Start[static_cast<std::size_t>(r * grid.Columns + first)];
-                runEnd[runs] = grid.Start[static_cast<std::size_t>(r * grid.Columns + last + 1)];
-            }
-            const double left = grid.MinX + static_cast<double>(column) * cell;
-            const double bottom = grid.MinY + static_cast<double>(row) * cell;
-            for (std::uint32_t p = begin; p < end; ++p) {
-                const double px = grid.X[p];
-                const double py = grid.Y[p];
-                // Members on one spot (a cell keeps them in member order, so
-                // those made there together are next to each other): no
-                // search, which would cost every pair of them.
-                if ((p > begin && grid.X[p - 1] == px && grid.Y[p - 1] == py) ||
-                    (p + 1 < end && grid.X[p + 1] == px && grid.Y[p + 1] == py)) {
-                    nearest_[grid.Index[p]] = 0;
-                    continue;
-                }
-                double best = kInfinity;
-                // Without branches on the distances, which no processor
-                // predicts.
-                auto scan = [&](std::uint32_t from, std::uint32_t to) {
-                    for (std::uint32_t j = from; j < to; ++j) {
-                        const double dx = grid.X[j] - px;
-                        const double dy = grid.Y[j] - py;
-                        const double squared = j == p ? kInfinity : dx * dx + dy * dy;
-                        best = std::min(best, squared);
-                    }
-                };
-                for (int k = 0; k < runs; ++k)
-                    scan(runBegin[k], runEnd[k]);
-                // How far the point is inside its own cell: every member
-                // outside the k rings of cells searched is at least k cells
-                // plus this much away (shrunk a little against rounding in
-                // the cell arithmetic).
-                const double margin = std::max(
-                    0.0, std::min({px - left, left + cell - px, py - bottom, bottom + cell - py}));
-                auto reached = [&](std::int64_t k) {
-                    const double unsearched = (static_cast<double>(k) * cell + margin) * (1 - 1e-9);
-                    return best <= unsearched * unsearched;
-                };
-                // Rings 2, 3, ... of cells around the point's cell until the
-                // nearest found is nearer than anything beyond.
-                for (std::int64_t k = 2; !reached(k - 1); ++k) {
-                    const std::int64_t x0 = column - k, x1 = column + k;
-                    const std::int64_t y0 = row - k, y1 = row + k;
-                    if (x0 < 0 && y0 < 0 && x1 >= grid.Columns && y1 >= grid.Rows)
-                        break;
-                    const std::int64_t from = std::max<std::int64_t>(x0, 0);
-                    const std::int64_t to = std::min(x1, grid.Columns - 1);
-                    auto cells = [&](std::int64_t r, std::int64_t a, std::int64_t b) {
-                        scan(grid.Start[static_cast<std::size_t>(r * grid.Columns + a)],
-                             grid.Start[static_cast<std::size_t>(r * grid.Columns + b + 1)]);
-                    };
-                    if (y0 >= 0)
-                        cells(y0, from, to);
-                    if (y1 < grid.Rows)
-                        cells(y1, from, to);
-                    const std::int64_t top = std::min(y1 - 1, grid.Rows - 1);
-                    for (std::int64_t r = std::max<std::int64_t>(y0 + 1, 0); r <= top; ++r) {
-                        if (x0 >= 0)
-                            cells(r, x0, x0);
-                        if (x1 < grid.Columns)
-                            cells(r, x1, x1);
-                    }
-                }
-                nearest_[grid.Index[p]] = std::sqrt(best);
-            }
+    forEachOccupiedCell(grid, [&](std::int64_t row, std::int64_t column, std::size_t /*cell*/,
+                                  std::uint32_t begin, std::uint32_t end) {
+        // The block of this cell and the eight around it, as one run of
+        // points per row.
+        const std::int64_t first = std::max<std::int64_t>(column - 1, 0);
+        const std::int64_t last = std::min(column + 1, grid.Columns - 1);
+        std::uint32_t runBegin[3], runEnd[3];
+        int runs = 0;
+        for (std::int64_t r = std::max<std::int64_t>(row - 1, 0);
+             r <= std::min(row + 1, grid.Rows - 1); ++r, ++runs) {
+            runBegin[runs] = grid.Start[static_cast<std::size_t>(r * grid.Columns + first)];
+            runEnd[runs] = grid.Start[static_cast<std::size_t>(r * grid.Columns + last + 1)];
         }
-    }
+        const double left = grid.MinX + static_cast<double>(column) * cell;
+        const double bottom = grid.MinY + static_cast<double>(row) * cell;
+        for (std::uint32_t p = begin; p < end; ++p) {
+            const double px = grid.X[p];
+            const double py = grid.Y[p];
+            // Members on one spot (a cell keeps them in member order, so
+            // those made there together are next to each other): no
+            // search, which would cost every pair of them.
+            if ((p > begin && grid.X[p - 1] == px && grid.Y[p - 1] == py) ||
+                (p + 1 < end && grid.X[p + 1] == px && grid.Y[p + 1] == py)) {
+                nearest_[grid.Index[p]] = 0;
+                continue;
+            }
+            double best = kInfinity;
+            // Without branches on the distances, which no processor
+            // predicts.
+            auto scan = [&](std::uint32_t from, std::uint32_t to) {
+                for (std::uint32_t j = from; j < to; ++j) {
+                    const double dx = grid.X[j] - px;
+                    const double dy = grid.Y[j] - py;
+                    const double squared = j == p ? kInfinity : dx * dx + dy * dy;
+                    best = std::min(best, squared);
+                }
+            };
+            for (int k = 0; k < runs; ++k)
+                scan(runBegin[k], runEnd[k]);
+            // How far the point is inside its own cell: every member
+            // outside the k rings of cells searched is at least k cells
+            // plus this much away (shrunk a little against rounding in
+            // the cell arithmetic).
+            const double margin = std::max(
+                0.0, std::min({px - left, left + cell - px, py - bottom, bottom + cell - py}));
+            auto reached = [&](std::int64_t k) {
+                const double unsearched = (static_cast<double>(k) * cell + margin) * (1 - 1e-9);
+                return best <= unsearched * unsearched;
+            };
+            // Rings 2, 3, ... of cells around the point's cell until the
+            // nearest found is nearer than anything beyond.
+            for (std::int64_t k = 2; !reached(k - 1); ++k) {
+                const std::int64_t x0 = column - k, x1 = column + k;
+                const std::int64_t y0 = row - k, y1 = row + k;
+                if (x0 < 0 && y0 < 0 && x1 >= grid.Columns && y1 >= grid.Rows)
+                    break;
+                const std::int64_t from = std::max<std::int64_t>(x0, 0);
+                const std::int64_t to = std::min(x1, grid.Columns - 1);
+                auto cells = [&](std::int64_t r, std::int64_t a, std::int64_t b) {
+                    scan(grid.Start[static_cast<std::size_t>(r * grid.Columns + a)],
+                         grid.Start[static_cast<std::size_t>(r * grid.Columns + b + 1)]);
+                };
+                if (y0 >= 0)
+                    cells(y0, from, to);
+                if (y1 < grid.Rows)
+                    cells(y1, from, to);
+                const std::int64_t top = std::min(y1 - 1, grid.Rows - 1);
+                for (std::int64_t r = std::max<std::int64_t>(y0 + 1, 0); r <= top; ++r) {
+                    if (x0 >= 0)
+                        cells(r, x0, x0);
+                    if (x1 < grid.Columns)
+                        cells(r, x1, x1);
+                }
+            }
+            nearest_[grid.Index[p]] = std::sqrt(best);
+        }
+    });
     double sum = 0;
     for (const double distance : nearest_)
         sum += distance;
@@ -406,48 +413,42 @@ std::size_t TGroupMeter::countClusters(double clusterDistance) {
         // cells of each of the next two rows.
         constexpr int kOffsets[][2] = {{1, 0}, {2, 0},  {-2, 1}, {-1, 1}, {0, 1}, {1, 1},
                                        {2, 1}, {-2, 2}, {-1, 2}, {0, 2},  {1, 2}, {2, 2}};
-        for (std::int64_t row = 0; row < grid.Rows; ++row) {
-            for (std::int64_t column = 0; column < grid.Columns; ++column) {
-                const auto cell = static_cast<std::size_t>(row * grid.Columns + column);
-                const std::uint32_t begin = grid.Start[cell];
-                const std::uint32_t end = grid.Start[cell + 1];
-                if (begin == end)
+        forEachOccupiedCell(grid, [&](std::int64_t row, std::int64_t column, std::size_t cell,
+                                      std::uint32_t begin, std::uint32_t end) {
+            // The cell's cluster, kept up to date as it is joined.
+            std::uint32_t root = findRoot(parent_, begin);
+            for (const auto& offset : kOffsets) {
+                const std::int64_t c = column + offset[0];
+                const std::int64_t r = row + offset[1];
+                if (c < 0 || c >= grid.Columns || r >= grid.Rows)
                     continue;
-                // The cell's cluster, kept up to date as it is joined.
-                std::uint32_t root = findRoot(parent_, begin);
-                for (const auto& offset : kOffsets) {
-                    const std::int64_t c = column + offset[0];
-                    const std::int64_t r = row + offset[1];
-                    if (c < 0 || c >= grid.Columns || r >= grid.Rows)
-                        continue;
-                    const auto other = static_cast<std::size_t>(r * grid.Columns + c);
-                    const std::uint32_t otherBegin = grid.Start[other];
-                    const std::uint32_t otherEnd = grid.Start[other + 1];
-                    if (otherBegin == otherEnd)
-                        continue;
-                    const TBox& a = boxes_[cell];
-                    const TBox& b = boxes_[other];
-                    const double gapX = std::max({0.0, b.MinX - a.MaxX, a.MinX - b.MaxX});
-                    const double gapY = std::max({0.0, b.MinY - a.MaxY, a.MinY - b.MaxY});
-                    if (gapX * gapX + gapY * gapY >= apart)
-                        continue;
-                    const std::uint32_t otherRoot = findRoot(parent_, otherBegin);
-                    if (otherRoot == root)
-                        continue;
-                    const double spanX = std::max(a.MaxX, b.MaxX) - std::min(a.MinX, b.MinX);
-                    const double spanY = std::max(a.MaxY, b.MaxY) - std::min(a.MinY, b.MinY);
-                    bool joined = spanX * spanX + spanY * spanY < together;
-                    for (std::uint32_t i = begin; i < end && !joined; ++i)
-                        for (std::uint32_t j = otherBegin; j < otherEnd && !joined; ++j)
-                            joined = closer(grid, i, j);
-                    if (joined) {
-                        // Both are roots: the smaller index becomes the root.
-                        parent_[std::max(root, otherRoot)] = std::min(root, otherRoot);
-                        root = std::min(root, otherRoot);
-                    }
+                const auto other = static_cast<std::size_t>(r * grid.Columns + c);
+                const std::uint32_t otherBegin = grid.Start[other];
+                const std::uint32_t otherEnd = grid.Start[other + 1];
+                if (otherBegin == otherEnd)
+                    continue;
+                const TBox& a = boxes_[cell];
+                const TBox& b = boxes_[other];
+                const double gapX = std::max({0.0, b.MinX - a.MaxX, a.MinX - b.MaxX});
+                const double gapY = std::max({0.0, b.MinY - a.MaxY, a.MinY - b.MaxY});
+                if (gapX * gapX + gapY * gapY >= apart)
+                    continue;
+                const std::uint32_t otherRoot = findRoot(parent_, otherBegin);
+                if (otherRoot == root)
+                    continue;
+                const double spanX = std::max(a.MaxX, b.MaxX) - std::min(a.MinX, b.MinX);
+                const double spanY = std::max(a.MaxY, b.MaxY) - std::min(a.MinY, b.MinY);
+                bool joined = spanX * spanX + spanY * spanY < together;
+                for (std::uint32_t i = begin; i < end && !joined; ++i)
+                    for (std::uint32_t j = otherBegin; j < otherEnd && !joined; ++j)
+                        joined = closer(grid, i, j);
+                if (joined) {
+                    // Both are roots: the smaller index becomes the root.
+                    parent_[std::max(root, otherRoot)] = std::min(root, otherRoot);
+                    root = std::min(root, otherRoot);
                 }
             }
-        }
+        });
     } else {
         // The distance is small against the members' spread, and cells that
         // fine would be too many: cells at least the distance wide, where a
@@ -458,33 +459,25 @@ std::size_t TGroupMeter::countClusters(double clusterDistance) {
         // the next row.
         build(clusterGrid_, clusterDistance * (1 + 1e-9), 4);
         std::iota(parent_.begin(), parent_.end(), 0u);
-        for (std::int64_t row = 0; row < grid.Rows; ++row) {
-            for (std::int64_t column = 0; column < grid.Columns; ++column) {
-                const auto cell = static_cast<std::size_t>(row * grid.Columns + column);
-                const std::uint32_t begin = grid.Start[cell];
-                const std::uint32_t end = grid.Start[cell + 1];
-                if (begin == end)
-                    continue;
-                const std::uint32_t rowEnd = column + 1 < grid.Columns ? grid.Start[cell + 2] : end;
-                std::uint32_t nextBegin = 0, nextEnd = 0;
-                if (row + 1 < grid.Rows) {
-                    const std::int64_t first = std::max<std::int64_t>(column - 1, 0);
-                    const std::int64_t last = std::min(column + 1, grid.Columns - 1);
-                    nextBegin =
-                        grid.Start[static_cast<std::size_t>((row + 1) * grid.Columns + first)];
-                    nextEnd =
-                        grid.Start[static_cast<std::size_t>((row + 1) * grid.Columns + last + 1)];
-                }
-                for (std::uint32_t i = begin; i < end; ++i) {
-                    for (std::uint32_t j = i + 1; j < rowEnd; ++j)
-                        if (closer(grid, i, j))
-                            join(i, j);
-                    for (std::uint32_t j = nextBegin; j < nextEnd; ++j)
-                        if (closer(grid, i, j))
-                            join(i, j);
-                }
+        forEachOccupiedCell(grid, [&](std::int64_t row, std::int64_t column, std::size_t cell,
+                                      std::uint32_t begin, std::uint32_t end) {
+            const std::uint32_t rowEnd = column + 1 < grid.Columns ? grid.Start[cell + 2] : end;
+            std::uint32_t nextBegin = 0, nextEnd = 0;
+            if (row + 1 < grid.Rows) {
+                const std::int64_t first = std::max<std::int64_t>(column - 1, 0);
+                const std::int64_t last = std::min(column + 1, grid.Columns - 1);
+                nextBegin = grid.Start[static_cast<std::size_t>((row + 1) * grid.Columns + first)];
+                nextEnd = grid.Start[static_cast<std::size_t>((row + 1) * grid.Columns + last + 1)];
             }
-        }
+            for (std::uint32_t i = begin; i < end; ++i) {
+                for (std::uint32_t j = i + 1; j < rowEnd; ++j)
+                    if (closer(grid, i, j))
+                        join(i, j);
+                for (std::uint32_t j = nextBegin; j < nextEnd; ++j)
+                    if (closer(grid, i, j))
+                        join(i, j);
+            }
+        });
     }
     std::size_t clusters = 0;
     for (std::uint32_t i = 0; i < n; ++i)
