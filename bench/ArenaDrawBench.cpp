@@ -6,7 +6,7 @@
 #include "foundations/Matrix.h"
 #include "simulation/Simulation.h"
 #include "simulation/Workloads.h"
-#include "ui/QtCanvas.h"
+#include "render/QtCanvas.h"
 
 #include <QGuiApplication>
 #include <benchmark/benchmark.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/QtCanvas.h"
+#include "render/QtCanvas.h"
 
 #include <QPoint>
 #include <QSize>

@@ -12,7 +12,7 @@
 #include "ui/NewSimulation.h"
 #include "ui/ObjectBrowser.h"
 #include "ui/PropertyForm.h"
-#include "ui/QtCanvas.h"
+#include "render/QtCanvas.h"
 #include "ui/Tools.h"
 
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
 #include "MainWindowTests.h"
 
-#include "ui/QtCanvas.h"
+#include "render/QtCanvas.h"
 
 #include <QPainter>
 

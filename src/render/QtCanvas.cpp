@@ -1,4 +1,4 @@
-#include "ui/QtCanvas.h"
+#include "render/QtCanvas.h"
 
 #include <QPainter>
 
