@@ -274,6 +274,7 @@ double TGroupMeter::meanNearestNeighbourDistance() {
         layout(nearestGrid_, nearestGrid_.Cell / std::sqrt(sharing / 2), 8);
     fill(nearestGrid_);
     const TPointGrid& grid = nearestGrid_;
+    std::vector<double>& hidden = nearestGrid_.X;
     cell = grid.Cell;
 
     nearest_.resize(n);
@@ -304,15 +305,24 @@ double TGroupMeter::meanNearestNeighbourDistance() {
                 continue;
             }
             double best = kInfinity;
-            // Without branches on the distances, which no processor
-            // predicts.
+            // The point hides from its own search as NaN, which never wins
+            // std::min. Four running minima, so that the processor works on
+            // four candidates at once instead of waiting for each minimum.
+            hidden[p] = std::numeric_limits<double>::quiet_NaN();
             auto scan = [&](std::uint32_t from, std::uint32_t to) {
-                for (std::uint32_t j = from; j < to; ++j) {
+                double minima[4] = {best, kInfinity, kInfinity, kInfinity};
+                auto consider = [&](double& minimum, std::uint32_t j) {
                     const double dx = grid.X[j] - px;
                     const double dy = grid.Y[j] - py;
-                    const double squared = j == p ? kInfinity : dx * dx + dy * dy;
-                    best = std::min(best, squared);
-                }
+                    minimum = std::min(minimum, dx * dx + dy * dy);
+                };
+                std::uint32_t j = from;
+                for (; j + 4 <= to; j += 4)
+                    for (std::uint32_t k = 0; k < 4; ++k)
+                        consider(minima[k], j + k);
+                for (; j < to; ++j)
+                    consider(minima[0], j);
+                best = std::min({minima[0], minima[1], minima[2], minima[3]});
             };
             for (int k = 0; k < runs; ++k)
                 scan(runBegin[k], runEnd[k]);
@@ -351,6 +361,7 @@ double TGroupMeter::meanNearestNeighbourDistance() {
                         cells(r, x1, x1);
                 }
             }
+            hidden[p] = px;
             nearest_[grid.Index[p]] = std::sqrt(best);
         }
     });
@@ -391,18 +402,26 @@ std::size_t TGroupMeter::countClusters(double clusterDistance) {
     build(clusterGrid_, fineCell, 4);
     const TPointGrid& grid = clusterGrid_;
     if (grid.Cell == fineCell) {
-        boxes_.resize(grid.Start.size() - 1);
-        for (std::size_t k = 0; k + 1 < grid.Start.size(); ++k) {
-            TBox box{kInfinity, -kInfinity, kInfinity, -kInfinity};
-            for (std::uint32_t i = grid.Start[k]; i < grid.Start[k + 1]; ++i) {
-                parent_[i] = grid.Start[k];
+        // The box around each cell's members, in a copy of the grid with two
+        // more columns on either side and two more rows below, where empty
+        // and added cells have an empty box: every neighbour of a cell then
+        // exists, and the box test alone passes over empty ones.
+        const std::int64_t stride = grid.Columns + 4;
+        boxes_.assign(static_cast<std::size_t>(stride * (grid.Rows + 2)),
+                      TBox{kInfinity, -kInfinity, kInfinity, -kInfinity, 0, 0});
+        forEachOccupiedCell(grid, [&](std::int64_t row, std::int64_t column, std::size_t,
+                                      std::uint32_t begin, std::uint32_t end) {
+            TBox& box = boxes_[static_cast<std::size_t>(row * stride + column + 2)];
+            box.First = begin;
+            box.End = end;
+            for (std::uint32_t i = begin; i < end; ++i) {
+                parent_[i] = begin;
                 box.MinX = std::min(box.MinX, grid.X[i]);
                 box.MaxX = std::max(box.MaxX, grid.X[i]);
                 box.MinY = std::min(box.MinY, grid.Y[i]);
                 box.MaxY = std::max(box.MaxY, grid.Y[i]);
             }
-            boxes_[k] = box;
-        }
+        });
         // The boxes around the members of two cells settle most pairs of
         // cells without a look at their members: too far apart for any pair
         // to be close enough, or close enough for every pair. The margins
@@ -413,34 +432,29 @@ std::size_t TGroupMeter::countClusters(double clusterDistance) {
         // cells of each of the next two rows.
         constexpr int kOffsets[][2] = {{1, 0}, {2, 0},  {-2, 1}, {-1, 1}, {0, 1}, {1, 1},
                                        {2, 1}, {-2, 2}, {-1, 2}, {0, 2},  {1, 2}, {2, 2}};
-        forEachOccupiedCell(grid, [&](std::int64_t row, std::int64_t column, std::size_t cell,
+        std::int64_t steps[std::size(kOffsets)];
+        for (std::size_t k = 0; k < std::size(kOffsets); ++k)
+            steps[k] = kOffsets[k][1] * stride + kOffsets[k][0];
+        forEachOccupiedCell(grid, [&](std::int64_t row, std::int64_t column, std::size_t,
                                       std::uint32_t begin, std::uint32_t end) {
+            const auto here = static_cast<std::size_t>(row * stride + column + 2);
+            const TBox a = boxes_[here];
             // The cell's cluster, kept up to date as it is joined.
             std::uint32_t root = findRoot(parent_, begin);
-            for (const auto& offset : kOffsets) {
-                const std::int64_t c = column + offset[0];
-                const std::int64_t r = row + offset[1];
-                if (c < 0 || c >= grid.Columns || r >= grid.Rows)
-                    continue;
-                const auto other = static_cast<std::size_t>(r * grid.Columns + c);
-                const std::uint32_t otherBegin = grid.Start[other];
-                const std::uint32_t otherEnd = grid.Start[other + 1];
-                if (otherBegin == otherEnd)
-                    continue;
-                const TBox& a = boxes_[cell];
-                const TBox& b = boxes_[other];
+            for (const std::int64_t step : steps) {
+                const TBox& b = boxes_[here + static_cast<std::size_t>(step)];
                 const double gapX = std::max({0.0, b.MinX - a.MaxX, a.MinX - b.MaxX});
                 const double gapY = std::max({0.0, b.MinY - a.MaxY, a.MinY - b.MaxY});
-                if (gapX * gapX + gapY * gapY >= apart)
+                if (!(gapX * gapX + gapY * gapY < apart))
                     continue;
-                const std::uint32_t otherRoot = findRoot(parent_, otherBegin);
+                const std::uint32_t otherRoot = findRoot(parent_, b.First);
                 if (otherRoot == root)
                     continue;
                 const double spanX = std::max(a.MaxX, b.MaxX) - std::min(a.MinX, b.MinX);
                 const double spanY = std::max(a.MaxY, b.MaxY) - std::min(a.MinY, b.MinY);
                 bool joined = spanX * spanX + spanY * spanY < together;
                 for (std::uint32_t i = begin; i < end && !joined; ++i)
-                    for (std::uint32_t j = otherBegin; j < otherEnd && !joined; ++j)
+                    for (std::uint32_t j = b.First; j < b.End && !joined; ++j)
                         joined = closer(grid, i, j);
                 if (joined) {
                     // Both are roots: the smaller index becomes the root.

@@ -105,9 +105,11 @@ private:
     // The bounding box of the finite positions.
     double minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0;
     std::vector<std::uint32_t> cellOf_;
-    // The box around the members of each cell of the cluster grid.
+    // The box around the members of a cell of the cluster grid, and where
+    // they are in the grid (First .. End - 1).
     struct TBox {
         double MinX, MaxX, MinY, MaxY;
+        std::uint32_t First, End;
     };
     std::vector<TBox> boxes_;
     std::vector<std::uint32_t> parent_;
