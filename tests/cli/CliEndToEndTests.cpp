@@ -308,15 +308,16 @@ TEST(CliBench, ReportsTimeSpeedAndMemoryForBothSearchPaths) {
         const CliResult result = RunCli(folder, runs[i]);
         ASSERT_EQ(result.Status, 0) << result.Err;
         const std::vector<std::string> lines = Lines(result.Out);
-        ASSERT_EQ(lines.size(), 5U) << result.Out;
+        ASSERT_EQ(lines.size(), 6U) << result.Out;
         EXPECT_EQ(lines[0], firstLines[i]);
         EXPECT_EQ(lines[1].rfind("time per frame: ", 0), 0U) << lines[1];
         EXPECT_EQ(lines[2].rfind("time per bug-step: ", 0), 0U) << lines[2];
-        EXPECT_EQ(lines[3].rfind("frames per second: ", 0), 0U) << lines[3];
-        EXPECT_EQ(lines[4].rfind("peak resident memory: ", 0), 0U) << lines[4];
+        EXPECT_EQ(lines[3].rfind("processor time per bug-step: ", 0), 0U) << lines[3];
+        EXPECT_EQ(lines[4].rfind("frames per second: ", 0), 0U) << lines[4];
+        EXPECT_EQ(lines[5].rfind("peak resident memory: ", 0), 0U) << lines[5];
         // The program itself takes more than a megabyte, so the peak is real.
-        const double megabytes = std::stod(lines[4].substr(22));
-        EXPECT_GT(megabytes, 1.0) << lines[4];
+        const double megabytes = std::stod(lines[5].substr(22));
+        EXPECT_GT(megabytes, 1.0) << lines[5];
         EXPECT_GT(std::stod(lines[1].substr(16)), 0.0) << lines[1];
     }
     EXPECT_TRUE(folder.Files().empty());
