@@ -218,6 +218,39 @@ TEST(Experiments, ResultsAreTheSameForAnyNumberOfJobs) {
     EXPECT_NE(polarisation[1], polarisation[2]);
 }
 
+// A run's statistics and motion data are what "run --stats" and "export"
+// write for the scene the run builds.
+TEST(Experiments, PerRunOutputsAreThoseOfRunAndExport) {
+    TempFolder folder;
+    std::string experiment = kGrid;
+    experiment.replace(
+        experiment.rfind('}'), 1,
+        R"(, "outputs": {"statistics": true, "kmd": {"group": "Flock", "every": 3}}})");
+    const TExperiment read = ReadExperiment(WriteExperiment(folder, experiment), true);
+    const CliResult swept = Sweep(folder, "out", {"--jobs", "2"});
+    ASSERT_EQ(swept.Status, 0) << swept.Err;
+
+    const std::size_t run = 5;
+    WriteFile(folder / "run.json", WriteSceneText(RunScene(read, PlanRun(read, run))));
+    ASSERT_EQ(
+        RunCli(folder, {"build", (folder / "run.json").string(), (folder / "run.kvz").string()})
+            .Status,
+        0);
+    const std::string kvz = (folder / "run.kvz").string();
+    ASSERT_EQ(RunCli(folder, {"run", kvz, "--until", "3:0", "--stats",
+                              (folder / "stats.csv").string(), "--every", "2"})
+                  .Status,
+              0);
+    ASSERT_EQ(RunCli(folder, {"export", kvz, "--group", "Flock", "--until", "3:0", "--every", "3",
+                              "-o", (folder / "motion.kmd").string()})
+                  .Status,
+              0);
+    const auto runs = folder / "out" / "runs";
+    EXPECT_EQ(ReadFile(runs / "run-000005-statistics.csv"), ReadFile(folder / "stats.csv"));
+    EXPECT_EQ(ReadFile(runs / "run-000005.kmd"), ReadFile(folder / "motion.kmd"));
+    EXPECT_NE(ReadFile(runs / "run-000005.kmd"), ReadFile(runs / "run-000004.kmd"));
+}
+
 pid_t StartSweep(const TempFolder& folder, const std::string& output) {
     const std::string experiment = (folder / "experiment.json").string();
     const std::string dir = (folder / output).string();
