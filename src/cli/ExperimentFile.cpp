@@ -394,6 +394,11 @@ void readOutputs(TExperiment& e, const TSceneJson& value, const std::string& pat
             e.Fail(fields.Path("statistics"), "expected true or false");
         e.StatisticsOutput = statistics->get<bool>();
     }
+    if (const TSceneJson* video = fields.Find("video")) {
+        if (!video->is_boolean())
+            e.Fail(fields.Path("video"), "expected true or false");
+        e.Video = video->get<bool>();
+    }
     if (const TSceneJson* kmd = fields.Find("kmd")) {
         TFields kmdFields(e, *kmd, fields.Path("kmd"));
         e.KmdGroup = readString(e, kmdFields.Need("group", "the name of the group recorded"),

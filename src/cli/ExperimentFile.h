@@ -29,7 +29,8 @@ class TSimulation;
 //    "until": "20:0",
 //    "measure": {"every": 5, "window": "5:0", "statistics": ["polarisation"],
 //                "groups": ["Flock"], "clusterDistance": 30},
-//    "outputs": {"statistics": true, "kmd": {"group": "Flock", "every": 1}}}
+//    "outputs": {"statistics": true, "kmd": {"group": "Flock", "every": 1},
+//                "video": true}}
 //
 // Runs are numbered combination * replicates + replicate; combinations run
 // through the cross product of the variables' values, the last variable
@@ -76,6 +77,8 @@ struct TExperiment {
     bool StatisticsOutput = false;
     std::string KmdGroup;
     int KmdEvery = 1;
+    // A video of each run's span, made by kova-render beside this program.
+    bool Video = false;
     // Changes whenever the experiment file or the base scene file changes, so
     // that results of an earlier version are not taken for this one's.
     std::string Fingerprint;

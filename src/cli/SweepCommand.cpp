@@ -87,6 +87,8 @@ int sweep(const TSweepOptions& options) {
         return collect(ReadExperiment(options.Experiment, false), options.Output);
 
     const TExperiment experiment = ReadExperiment(options.Experiment, true);
+    if (experiment.Video)
+        VideoRendererPath(experiment);
     std::filesystem::create_directories(std::filesystem::path(options.Output) / "runs");
     if (options.Slurm)
         return submit(experiment, options);
@@ -131,12 +133,16 @@ TCliCommand AddSweepCommand(CLI::App& app) {
         "   \"until\": \"SEC:FRAME\",\n"
         "   \"measure\": {\"every\": N, \"window\": \"SEC:FRAME\", \"statistics\": [names],\n"
         "               \"groups\": [names], \"clusterDistance\": D},\n"
-        "   \"outputs\": {\"statistics\": true, \"kmd\": {\"group\": name, \"every\": n}}}\n"
+        "   \"outputs\": {\"statistics\": true, \"kmd\": {\"group\": name, \"every\": n},\n"
+        "               \"video\": true}}\n"
         "Runs are the cross product of the variables' values times the replicates; replicate\n"
         "r's seed is the upper 32 bits of SplitMix64(S * 2^32 + r), the same in every\n"
         "combination. A measure is a group's statistic (see \"run --help\"), the mean of the\n"
         "measurements on frames k (counted from 0) with k % N = 0 in the window at the end\n"
-        "of the span, or measured after the last frame without a window.");
+        "of the span, or measured after the last frame without a window. Per-run outputs go\n"
+        "beside the run's results: the statistics as \"run --stats\" writes them, the group's\n"
+        "motion as \"export\" records it, and a video made by kova-render (which must be in\n"
+        "the folder of kova-cli) from the run's simulation, saved as run-NNNNNN.kvz.");
     command->add_option("EXPERIMENT", options->Experiment, "experiment file (JSON)")
         ->required()
         ->type_name("FILE");

@@ -7,6 +7,7 @@
 #include "simulation/MotionData.h"
 #include "simulation/MotionExport.h"
 #include "simulation/Simulation.h"
+#include "simulation/SimulationFile.h"
 #include "simulation/SimulationHost.h"
 
 #include <nlohmann/json.hpp>
@@ -194,10 +195,10 @@ private:
     Clock::time_point next_{};
 };
 
-// Starts this program on one run. The child asks to be stopped with SIGTERM
-// when the sweep that started it ends, so killing a sweep stops its runs too
-// (and their partial files go with them).
-pid_t startRun(const std::string& program, const std::vector<std::string>& arguments) {
+// Starts a program: this one on one run, or the video renderer. The child
+// asks to be stopped with SIGTERM when the process that started it ends, so
+// killing a sweep stops its runs too (and their partial files go with them).
+pid_t startChild(const std::string& program, const std::vector<std::string>& arguments) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& argument : arguments)
@@ -206,7 +207,7 @@ pid_t startRun(const std::string& program, const std::vector<std::string>& argum
     const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0)
-        throw std::runtime_error(std::string("Cannot start a run: ") + std::strerror(errno));
+        throw std::runtime_error("Cannot start " + program + ": " + std::strerror(errno));
     if (pid == 0) {
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent)
@@ -215,6 +216,31 @@ pid_t startRun(const std::string& program, const std::vector<std::string>& argum
         _exit(kExitFailure);
     }
     return pid;
+}
+
+// Renders the run's span from the run's scene, saved beside the results, as
+// a video; throws when the renderer fails.
+void renderVideo(const TExperiment& experiment, const TSceneJson& scene, const std::string& stem) {
+    const std::string kvz = stem + ".kvz";
+    {
+        TOutputFile file(kvz);
+        TMemoryStream bytes;
+        WriteSimulationFile(*BuildSimulation(scene), bytes);
+        file.Stream().write(reinterpret_cast<const char*>(bytes.Bytes().data()),
+                            static_cast<std::streamsize>(bytes.Bytes().size()));
+        file.Commit();
+    }
+    const std::string renderer = VideoRendererPath(experiment);
+    const std::string until =
+        std::to_string(experiment.Until.Second) + ":" + std::to_string(experiment.Until.Frame);
+    const pid_t pid = startChild(renderer, {kvz, "--until", until, "--video", stem + ".mp4"});
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR)
+            throw std::runtime_error(std::string("Cannot wait for kova-render: ") +
+                                     std::strerror(errno));
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("kova-render could not make the video of " + QuotedPath(kvz));
 }
 
 } // namespace
@@ -288,6 +314,9 @@ void RunOne(const TExperiment& experiment, const std::string& dir, std::size_t r
             }
     }
 
+    if (experiment.Video)
+        renderVideo(experiment, scene, stem);
+
     std::vector<std::string> row = {std::to_string(run), std::to_string(plan.Combination)};
     for (std::size_t v = 0; v < experiment.Variables.size(); ++v)
         row.push_back(ValueText(experiment.Variables[v].Values[plan.ValueIndexes[v]]));
@@ -326,8 +355,8 @@ std::size_t RunMany(const TExperiment& experiment, const std::string& dir,
     while (true) {
         while (failed.empty() && running.size() < std::max(jobs, 1u) && next < pending.size()) {
             const std::size_t run = pending[next++];
-            running.emplace(startRun(program, {"sweep", experiment.File, "-o", dir, "--run",
-                                               std::to_string(run)}),
+            running.emplace(startChild(program, {"sweep", experiment.File, "-o", dir, "--run",
+                                                 std::to_string(run)}),
                             run);
         }
         if (running.empty())
@@ -439,6 +468,16 @@ std::string RunListText(const std::vector<std::size_t>& runs) {
         i = last + 1;
     }
     return text;
+}
+
+std::string VideoRendererPath(const TExperiment& experiment) {
+    const std::string path =
+        (std::filesystem::path(ThisProgramPath()).parent_path() / "kova-render").string();
+    if (access(path.c_str(), X_OK) != 0)
+        experiment.Fail("outputs.video", "videos are made by kova-render, which is not beside "
+                                         "kova-cli: " +
+                                             QuotedPath(path));
+    return path;
 }
 
 std::string ThisProgramPath() {

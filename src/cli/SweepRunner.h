@@ -10,7 +10,9 @@ namespace kova {
 
 // The runs of an experiment and their results in an output folder:
 //   DIR/runs/run-000017.json   one run's results, written when the run is done
-//   DIR/runs/run-000017-statistics.csv, run-000017.kmd   its optional outputs
+//   DIR/runs/run-000017-statistics.csv, run-000017.kmd, run-000017.kvz and
+//   run-000017.mp4             its optional outputs (the .kvz is the file the
+//                              video is rendered from)
 //   DIR/results.csv            one row per run (no timings: the same bytes on
 //                              every machine, whatever the order of the runs)
 //   DIR/summary.csv            per combination, mean and standard deviation
@@ -50,5 +52,9 @@ std::string RunListText(const std::vector<std::size_t>& runs);
 
 // The path of this program, for the processes it starts.
 std::string ThisProgramPath();
+
+// kova-render beside this program, which makes the runs' videos; throws
+// EExperimentError at "outputs.video" when it is not there.
+std::string VideoRendererPath(const TExperiment& experiment);
 
 } // namespace kova

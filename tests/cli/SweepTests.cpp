@@ -106,7 +106,9 @@ const ExperimentErrorCase kExperimentErrors[] = {
     {R"({"scene": "scene.json", "until": "1:0", "replicates": {"count": 0}})",
      "line 1, column 65: replicates.count: expected a whole number from 1 to 10000000"},
     {R"({"scene": "scene.json", "until": "1:0", "outputs": {"video": "a.mp4"}})",
-     "line 1, column 62: outputs.video: unknown field; expected kmd, statistics"},
+     "line 1, column 62: outputs.video: expected true or false"},
+    {R"({"scene": "scene.json", "until": "1:0", "outputs": {"movie": true}})",
+     "line 1, column 62: outputs.movie: unknown field; expected kmd, statistics, video"},
     {R"({"scene": "scene.json", "until": "1:0",})",
      "line 1, column 40: syntax error while parsing object key - unexpected '}'; expected "
      "string literal"},
@@ -249,6 +251,48 @@ TEST(Experiments, PerRunOutputsAreThoseOfRunAndExport) {
     EXPECT_EQ(ReadFile(runs / "run-000005-statistics.csv"), ReadFile(folder / "stats.csv"));
     EXPECT_EQ(ReadFile(runs / "run-000005.kmd"), ReadFile(folder / "motion.kmd"));
     EXPECT_NE(ReadFile(runs / "run-000005.kmd"), ReadFile(runs / "run-000004.kmd"));
+}
+
+// Videos are made by kova-render from the folder of kova-cli, from the
+// run's simulation saved beside its results; here a stand-in that writes
+// down what it was given.
+TEST(Experiments, VideosAreMadeByTheRendererBesideTheProgram) {
+    TempFolder folder;
+    std::string experiment = kGrid;
+    experiment.replace(experiment.rfind('}'), 1, R"(, "outputs": {"video": true}})");
+    const TExperiment read = ReadExperiment(WriteExperiment(folder, experiment), false);
+    std::filesystem::create_directory(folder / "bin");
+    const auto program = folder / "bin" / "kova-cli";
+    std::filesystem::copy_file(KOVA_CLI_PATH, program);
+    const auto sweep = [&] {
+        const std::string command = Quoted(program.string()) + " sweep " +
+                                    Quoted((folder / "experiment.json").string()) + " -o " +
+                                    Quoted((folder / "out").string()) + " --jobs 2 2>" +
+                                    Quoted((folder / "err").string());
+        return std::system(command.c_str());
+    };
+
+    EXPECT_NE(sweep(), 0);
+    EXPECT_NE(ReadFile(folder / "err")
+                  .find("experiment.json: line 9, column 110: outputs.video: videos are made by "
+                        "kova-render, which is not beside kova-cli: \"" +
+                        (folder / "bin" / "kova-render").string() + "\""),
+              std::string::npos)
+        << ReadFile(folder / "err");
+
+    const auto renderer = folder / "bin" / "kova-render";
+    WriteFile(renderer, "#!/bin/sh\n[ \"$2\" = --until ] && [ \"$4\" = --video ] || exit 3\n"
+                        "printf '%s %s\\n' \"$1\" \"$3\" > \"$5\"\n");
+    std::filesystem::permissions(renderer, std::filesystem::perms::owner_all);
+    ASSERT_EQ(sweep(), 0) << ReadFile(folder / "err");
+    const auto runs = folder / "out" / "runs";
+    EXPECT_EQ(ReadFile(runs / "run-000005.mp4"), (runs / "run-000005.kvz").string() + " 3:0\n");
+    WriteFile(folder / "run.json", WriteSceneText(RunScene(read, PlanRun(read, 5))));
+    ASSERT_EQ(
+        RunCli(folder, {"build", (folder / "run.json").string(), (folder / "run.kvz").string()})
+            .Status,
+        0);
+    EXPECT_EQ(ReadFile(runs / "run-000005.kvz"), ReadFile(folder / "run.kvz"));
 }
 
 pid_t StartSweep(const TempFolder& folder, const std::string& output) {
