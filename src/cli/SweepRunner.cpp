@@ -163,10 +163,7 @@ class TSweepProgress {
 public:
     TSweepProgress(std::size_t total)
         : total_(total), enabled_(isatty(STDERR_FILENO) == 1), start_(Clock::now()) {}
-    ~TSweepProgress() {
-        if (shown_)
-            std::cerr << "\r\033[K" << std::flush;
-    }
+    ~TSweepProgress() { Clear(); }
     TSweepProgress(const TSweepProgress&) = delete;
     TSweepProgress& operator=(const TSweepProgress&) = delete;
 
@@ -180,11 +177,18 @@ public:
         if (done == 0)
             std::snprintf(line, sizeof line, "Runs: 0 of %zu, %.1f s", total_, elapsed);
         else
-            std::snprintf(line, sizeof line, "Runs: %zu of %zu, %.1f s, about %.0f s left", done,
+            std::snprintf(line, sizeof line, "Runs: %zu of %zu, %.1f s, about %.1f s left", done,
                           total_, elapsed,
                           elapsed / static_cast<double>(done) * static_cast<double>(total_ - done));
         std::cerr << "\r\033[K" << line << std::flush;
         shown_ = true;
+    }
+
+    // Takes the line off the terminal again.
+    void Clear() {
+        if (shown_)
+            std::cerr << "\r\033[K" << std::flush;
+        shown_ = false;
     }
 
 private:
@@ -378,6 +382,7 @@ std::size_t RunMany(const TExperiment& experiment, const std::string& dir,
         running.erase(it);
         progress.Update(done);
     }
+    progress.Clear();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     char line[200];
     std::snprintf(line, sizeof line, "Ran %zu runs in %.2f s (%zu of %zu already done)\n", done,
