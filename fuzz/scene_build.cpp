@@ -14,12 +14,41 @@
 #include <memory>
 #include <string>
 
+namespace {
+
+// "randomMembers" makes as many members as its count says from a few bytes
+// of text; more members in all than this would only measure the fuzzer's
+// memory and time limits.
+constexpr std::int64_t kMostRandomMembers = 10000;
+
+bool asksForManyMembers(const kova::TSceneJson& scene) {
+    if (!scene.is_object() || !scene.contains("groups") || !scene["groups"].is_array())
+        return false;
+    std::int64_t total = 0;
+    for (const kova::TSceneJson& group : scene["groups"]) {
+        if (!group.is_object() || !group.contains("randomMembers"))
+            continue;
+        const kova::TSceneJson& random = group["randomMembers"];
+        if (random.is_object() && random.contains("count") && random["count"].is_number_integer()) {
+            const std::int64_t count = random["count"].get<std::int64_t>();
+            if (count > kMostRandomMembers || (total += count) > kMostRandomMembers)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     kova::fuzz::PrepareVectors();
     const std::string text(reinterpret_cast<const char*>(data), size);
     std::unique_ptr<kova::TSimulation> built;
     try {
-        built = kova::BuildSimulation(kova::ParseSceneText(text));
+        const kova::TSceneJson scene = kova::ParseSceneText(text);
+        if (asksForManyMembers(scene))
+            return 0;
+        built = kova::BuildSimulation(scene);
     } catch (const kova::ESceneError&) {
         return 0;
     }

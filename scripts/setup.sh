@@ -10,6 +10,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   xvfb xauth xdotool imagemagick
   clang
+  slurmctld slurmd slurm-client munge
 )
 
 missing=()

@@ -30,25 +30,6 @@ struct TRunOptions {
     double ClusterDistance = 0;
 };
 
-std::string csvText(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
-// A double as the shortest decimal that reads back to it.
-std::string shortestText(double value) {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    return std::string(text, end);
-}
-
 // Writes, each time the bugs have stepped and while the clock still shows the
 // time at which the frame started, one trace row per bug and, on the first
 // frame and every `every`-th after it, one row of statistics per group.
@@ -85,10 +66,10 @@ public:
 private:
     void writeStatistics(const std::string& time) {
         for (const auto& group : simulation_.Groups) {
-            *statistics_ << time << csvText(group->Name);
+            *statistics_ << time << CsvText(group->Name);
             for (const double value :
                  GroupStatisticValues(meter_.Measure(*group, clusterDistance_)))
-                *statistics_ << ',' << shortestText(value);
+                *statistics_ << ',' << ShortestText(value);
             *statistics_ << '\n';
         }
     }
@@ -97,9 +78,9 @@ private:
         if (trace_ == nullptr)
             return;
         for (const auto& group : simulation_.Groups) {
-            const std::string groupName = csvText(group->Name) + ",";
+            const std::string groupName = CsvText(group->Name) + ",";
             for (const auto& bug : group->Members)
-                *trace_ << time << groupName << csvText(bug->Name) << ',' << bug->Id << ','
+                *trace_ << time << groupName << CsvText(bug->Name) << ',' << bug->Id << ','
                         << ExactText(bug->Position[0]) << ',' << ExactText(bug->Position[1]) << ','
                         << ExactText(bug->Velocity[0]) << ',' << ExactText(bug->Velocity[1]) << ','
                         << ExactText(bug->Orientation()) << ',' << ExactText(bug->CurrentSpeed)

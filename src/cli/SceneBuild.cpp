@@ -227,8 +227,45 @@ private:
         forEachItem(fields, "members", [&](const TSceneJson& v, const std::string& memberPath) {
             readMember(group, v, memberPath);
         });
+        if (const TSceneJson* v = fields.Find("randomMembers"))
+            readRandomMembers(group, *v, fields.Path("randomMembers"));
         fields.Finish();
     }
+
+    // {"rectangle": [x1, y1, x2, y2], "count": N}: N members made like
+    // members given as [x, y], after the listed ones, each at a position drawn
+    // from the random generator (x, then y) just before its values are drawn
+    // from the template.
+    void readRandomMembers(TBugGroup& group, const TSceneJson& value, const std::string& path) {
+        TSceneFields fields(value, path);
+        const TSceneJson* rectangle = fields.Find("rectangle");
+        const std::string rectanglePath = fields.Path("rectangle");
+        if (rectangle == nullptr || !rectangle->is_array() || rectangle->size() != 4)
+            SceneFail(rectanglePath, "expected [x1, y1, x2, y2]");
+        Extended corners[4];
+        for (std::size_t i = 0; i < 4; ++i)
+            corners[i] = ReadExtended((*rectangle)[i], IndexPath(rectanglePath, i));
+        const TSceneJson* count = fields.Find("count");
+        if (count == nullptr)
+            SceneFail(fields.Path("count"), "expected the number of members");
+        const auto members = static_cast<std::size_t>(
+            ReadIntegerInRange(*count, fields.Path("count"), 0, kMaxRandomMembers));
+        fields.Finish();
+        for (std::size_t i = 0; i < members; ++i) {
+            const Extended x = corners[0] + (corners[2] - corners[0]) * RandomFraction();
+            const Extended y = corners[1] + (corners[3] - corners[1]) * RandomFraction();
+            TBug* bug = simulation_.CreateBug(group, Vector(x, y));
+            memberHolders_.push_back({bug, IndexPath(path, i), false});
+        }
+    }
+
+    // k / 2^32 for k drawn from 0 .. 2^32 - 2: a fraction in [0, 1).
+    static Extended RandomFraction() {
+        return static_cast<Extended>(Random(UINT32_MAX)) / 4294967296.0L;
+    }
+
+    // More members than a group of the program has room for in memory.
+    static constexpr std::int64_t kMaxRandomMembers = 100000000;
 
     void readTemplate(TDefaultBug& tmpl, const TSceneJson& value, const std::string& path,
                       bool triggersExist) {
@@ -458,7 +495,7 @@ const char* BuildSceneHelp() {
    "space": {name, id, width, height, color},
    "triggers": [{name, id, second, frame, changeBehaviours, reservedFlag,
                  reservedByte, template}],
-   "groups": [{name, id, color, template, members: [...]}],
+   "groups": [{name, id, color, template, members: [...], randomMembers}],
    "obstacles": [{name, id, reserved, radius, p1, p2, centre, shape, kind}],
    "randomSeed": 0}
   template: name, id, triggers (Ids), combinationMethod, behaviours, and the
@@ -489,6 +526,10 @@ Building: every field may be left out; objects are made as the program makes
     the template's behaviours and triggers; given fields replace the drawn
     ones, and a member with an orientation or speed but no velocity gets the
     velocity of that heading and speed;
+  - "randomMembers": {"rectangle": [x1, y1, x2, y2], "count": N} adds N
+    members after the listed ones, made like members given as [x, y], each at
+    x = x1 + (x2 - x1) * k / 2^32, then y likewise, with k = Random(2^32 - 1)
+    from the generator seeded with "randomSeed", before its values are drawn;
   - a randomised value given as a number n means {"base": n, "apply": true};
   - behaviour kinds may be names ("Seek", "Obstacle Avoidance"), obstacle
     kinds "circle" or "line", signModes "+", "-", "+-".

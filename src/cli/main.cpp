@@ -12,7 +12,7 @@ using TAddCommand = kova::TCliCommand (*)(CLI::App&);
 // Every subcommand of the program, in the order "--help" lists them.
 constexpr TAddCommand kCommands[] = {
     kova::AddDumpCommand, kova::AddBuildCommand, kova::AddExportCommand,
-    kova::AddRunCommand,  kova::AddBenchCommand,
+    kova::AddRunCommand,  kova::AddSweepCommand, kova::AddBenchCommand,
 };
 
 } // namespace
@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
     kova::InitVectors(2);
     kova::InstallPartialFileCleanup();
 
-    CLI::App app("kova-cli: inspect, build, run and export Kova simulations without a window.");
+    CLI::App app(
+        "kova-cli: inspect, build, run, sweep and export Kova simulations without a window.");
     app.require_subcommand(1);
     std::vector<kova::TCliCommand> commands;
     for (const TAddCommand add : kCommands)

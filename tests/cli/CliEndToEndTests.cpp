@@ -110,6 +110,10 @@ TEST(CliErrors, WrongCommandLinesExitWithTwo) {
         {"export", example, "--group", "Swarm", "--until", "1:0", "--every", "0"},
         {"export", example, "--group", "Swarm", "--until", "1:0", "--every", "101"},
         {"export", example, "--group", "Swarm", "--until", "1:0", "--decimal-separator", "ab"},
+        {"sweep", "e.json"},
+        {"sweep", "e.json", "-o", "out", "--jobs", "0"},
+        {"sweep", "e.json", "-o", "out", "--submit"},
+        {"sweep", "e.json", "-o", "out", "--slurm", "--collect"},
         {"bench", "--bugs", "10"},
         {"bench", "--workload", "swarm", "--bugs", "10"},
         {"bench", "--workload", "flock", "--bugs", "0"},
@@ -134,6 +138,7 @@ TEST(CliHelp, EverySubcommandExplainsItself) {
         {"build", "randomSeed"},
         {"export", "--decimal-separator"},
         {"run", "--trace"},
+        {"sweep", "file system every node shares"},
         {"bench", "--direct"}};
     for (const auto& [command, mentioned] : commands) {
         SCOPED_TRACE(command);
@@ -144,7 +149,7 @@ TEST(CliHelp, EverySubcommandExplainsItself) {
     }
     const CliResult overview = RunCli(folder, {"--help"});
     EXPECT_EQ(overview.Status, 0);
-    for (const char* command : {"dump", "build", "export", "run", "bench"})
+    for (const char* command : {"dump", "build", "export", "run", "sweep", "bench"})
         EXPECT_NE(overview.Out.find(command), std::string::npos) << command;
 }
 

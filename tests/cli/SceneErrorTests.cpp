@@ -95,6 +95,16 @@ const ErrorCase kErrorCases[] = {
      "groups[0].members[0].shape.size: expected an array of two numbers"},
     {R"({"groups": [{"name": {"bytes": "4g"}}]})", "groups[0].name: expected a string"},
     {R"({"randomSeed": -1})", "randomSeed: expected an integer from 0 to 4294967295"},
+    {R"({"groups": [{"randomMembers": {"count": 3}}]})",
+     "groups[0].randomMembers.rectangle: expected [x1, y1, x2, y2]"},
+    {R"({"groups": [{"randomMembers": {"rectangle": [0, 0, 1]}}]})",
+     "groups[0].randomMembers.rectangle: expected [x1, y1, x2, y2]"},
+    {R"({"groups": [{"randomMembers": {"rectangle": [0, 0, 1, 1]}}]})",
+     "groups[0].randomMembers.count: expected the number of members"},
+    {R"({"groups": [{"randomMembers": {"rectangle": [0, 0, "x", 1], "count": 1}}]})",
+     "groups[0].randomMembers.rectangle[2]: expected a number"},
+    {R"({"groups": [{"randomMembers": {"rectangle": [0, 0, 1, 1], "count": -2}}]})",
+     "groups[0].randomMembers.count: expected an integer from 0 to 100000000"},
 };
 
 TEST(SceneErrors, NameTheFieldAtFault) {

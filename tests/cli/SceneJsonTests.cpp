@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <limits>
+#include <set>
 
 namespace kova::test {
 namespace {
@@ -305,6 +306,30 @@ TEST(SceneJson, TheSameSceneAlwaysBuildsTheSameFile) {
     const auto built = BuildLoadable(scene);
     const auto& members = built->Groups[0]->Members;
     EXPECT_FALSE(members[0]->Mass == members[1]->Mass && members[1]->Mass == members[2]->Mass);
+}
+
+TEST(SceneJson, RandomMembersLieInTheirRectangleAndFollowTheSeed) {
+    const auto scene = [](int seed) {
+        return R"({"randomSeed": )" + std::to_string(seed) + R"(, "groups": [{
+            "template": {"name": "B", "mass": {"base": 10, "difference": 50}},
+            "members": [[1, 1]],
+            "randomMembers": {"rectangle": [10, 20, 30, 25], "count": 50}}]})";
+    };
+    const auto built = BuildLoadable(scene(5));
+    const auto& members = built->Groups[0]->Members;
+    ASSERT_EQ(members.size(), 51u);
+    EXPECT_EQ(members[50]->Name, "B_50");
+    std::set<Extended> xs;
+    for (std::size_t i = 1; i < members.size(); ++i) {
+        const Vector& p = members[i]->Position;
+        EXPECT_TRUE(p[0] >= 10 && p[0] < 30 && p[1] >= 20 && p[1] < 25) << i;
+        xs.insert(p[0]);
+    }
+    EXPECT_GT(xs.size(), 45u) << "positions are spread, not repeated";
+    EXPECT_EQ(FileBytes(*BuildLoadable(scene(5))), FileBytes(*built));
+    const auto other = BuildLoadable(scene(6));
+    EXPECT_NE(other->Groups[0]->Members[1]->Position[0], members[1]->Position[0]);
+    EXPECT_NE(other->Groups[0]->Members[1]->Mass, members[1]->Mass);
 }
 
 TEST(SceneJson, ReferencesMayPointForwardsAndAcrossGroups) {
