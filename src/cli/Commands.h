@@ -11,5 +11,6 @@ TCliCommand AddBuildCommand(CLI::App& app);
 TCliCommand AddExportCommand(CLI::App& app);
 TCliCommand AddRunCommand(CLI::App& app);
 TCliCommand AddBenchCommand(CLI::App& app);
+TCliCommand AddRenderCommand(CLI::App& app);
 
 } // namespace kova

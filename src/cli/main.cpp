@@ -12,7 +12,7 @@ using TAddCommand = kova::TCliCommand (*)(CLI::App&);
 // Every subcommand of the program, in the order "--help" lists them.
 constexpr TAddCommand kCommands[] = {
     kova::AddDumpCommand, kova::AddBuildCommand, kova::AddExportCommand,
-    kova::AddRunCommand,  kova::AddBenchCommand,
+    kova::AddRunCommand,  kova::AddBenchCommand, kova::AddRenderCommand,
 };
 
 } // namespace

@@ -111,6 +111,14 @@ TEST(RenderVideo, TheVideoHasEveryRecordedFrameInH264) {
     }
 }
 
+TEST(RenderVideo, KovaCliRenderRunsKovaRender) {
+    TempFolder folder;
+    const CliResult result = RunCli(folder, {"render", kFlock, "--until", "0:6", "--size", "64x48",
+                                             "--video", (folder / "run.mkv").string()});
+    ASSERT_EQ(result.Status, 0) << result.Err;
+    EXPECT_EQ(ProbeVideo(folder, folder / "run.mkv"), "h264,64,48,6");
+}
+
 struct FailureCase {
     std::string Name;
     // The output, relative to the test's folder.
