@@ -21,7 +21,8 @@ namespace kova {
 
 namespace {
 
-// Frames waiting for the pipe; each holds a whole picture.
+// Frames handed to the writer, waiting or being sent; each holds a whole
+// picture.
 constexpr std::size_t kQueuedFrames = 2;
 // A larger pipe means fewer switches between this process and ffmpeg.
 constexpr int kPipeSize = 1 << 20;
@@ -88,6 +89,12 @@ struct TSpawnSetup {
 
 } // namespace
 
+void TVideoEncoder::TDescriptor::Reset(int fd) {
+    if (fd_ >= 0)
+        close(fd_);
+    fd_ = fd;
+}
+
 const std::vector<std::string>& VideoPresets() {
     static const std::vector<std::string> presets = {"ultrafast", "superfast", "veryfast",
                                                      "faster",    "fast",      "medium",
@@ -147,23 +154,26 @@ TVideoEncoder::TVideoEncoder(const std::string& path, const TVideoSettings& sett
 
 void TVideoEncoder::start() {
     const std::string& program = program_;
-    errors_ = memfd_create("ffmpeg-errors", MFD_CLOEXEC);
-    if (errors_ < 0)
+    errors_.Reset(memfd_create("ffmpeg-errors", MFD_CLOEXEC));
+    if (errors_.Get() < 0)
         throw ERenderError("Cannot start \"" + program + "\": " + reasonText(errno));
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0)
         throw ERenderError("Cannot start \"" + program + "\": " + reasonText(errno));
-    pipe_ = ends[1];
-    fcntl(pipe_, F_SETPIPE_SZ, kPipeSize);
+    TDescriptor readEnd;
+    readEnd.Reset(ends[0]);
+    pipe_.Reset(ends[1]);
+    fcntl(pipe_.Get(), F_SETPIPE_SZ, kPipeSize);
 
     TSpawnSetup setup;
-    posix_spawn_file_actions_adddup2(&setup.Actions, ends[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&setup.Actions, readEnd.Get(), STDIN_FILENO);
     posix_spawn_file_actions_addopen(&setup.Actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&setup.Actions, errors_, STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&setup.Actions, errors_.Get(), STDERR_FILENO);
     // A process group of its own: Ctrl+C in the terminal stops this program,
     // whose signal handler removes the partial file; ffmpeg then finds the
-    // pipe closed and ends. Signals this program ignores or blocks are
-    // ffmpeg's as usual.
+    // pipe closed and ends. ffmpeg starts with no signal blocked and the
+    // signals that end a program at their default, whatever this program
+    // has set for itself.
     sigset_t none;
     sigemptyset(&none);
     sigset_t defaults;
@@ -182,7 +192,7 @@ void TVideoEncoder::start() {
     arguments.push_back(nullptr);
     const int error = posix_spawnp(&pid_, program.c_str(), &setup.Actions, &setup.Attributes,
                                    arguments.data(), environ);
-    close(ends[0]);
+    readEnd.Reset();
     if (error != 0) {
         pid_ = -1;
         if (error == ENOENT)
@@ -205,8 +215,6 @@ TVideoEncoder::~TVideoEncoder() {
         changed_.notify_all();
         waitForEncoder();
     }
-    if (errors_ >= 0)
-        close(errors_);
     // The partial file goes with output_.
 }
 
@@ -226,13 +234,15 @@ void TVideoEncoder::writeFrames() {
             if (queue_.empty())
                 return;
             frame = std::move(queue_.front());
+            queue_.pop_front();
+            sending_ = true;
         }
         int error = 0;
-        const bool written = writeAll(pipe_, frame.constBits(),
+        const bool written = writeAll(pipe_.Get(), frame.constBits(),
                                       static_cast<std::size_t>(frame.sizeInBytes()), error);
         {
             const std::lock_guard lock(mutex_);
-            queue_.pop_front();
+            sending_ = false;
             if (spares_.size() < kQueuedFrames + 1)
                 spares_.push_back(std::move(frame));
             if (!written) {
@@ -253,7 +263,9 @@ void TVideoEncoder::Write(QImage frame) {
         frame.convertTo(QImage::Format_RGB32);
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return queue_.size() < kQueuedFrames || writeError_ != 0; });
+        changed_.wait(lock, [this] {
+            return queue_.size() + (sending_ ? 1 : 0) < kQueuedFrames || writeError_ != 0;
+        });
         if (writeError_ == 0) {
             queue_.push_back(std::move(frame));
             lock.unlock();
@@ -288,10 +300,7 @@ void TVideoEncoder::Finish() {
 int TVideoEncoder::waitForEncoder() {
     if (writer_.joinable())
         writer_.join();
-    if (pipe_ >= 0) {
-        close(pipe_);
-        pipe_ = -1;
-    }
+    pipe_.Reset();
     int status = 0;
     while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
@@ -320,7 +329,7 @@ std::string TVideoEncoder::lastErrorLine() const {
     std::string text;
     char chunk[4096];
     for (off_t at = 0;;) {
-        const ssize_t got = pread(errors_, chunk, sizeof chunk, at);
+        const ssize_t got = pread(errors_.Get(), chunk, sizeof chunk, at);
         if (got <= 0)
             break;
         text.append(chunk, static_cast<std::size_t>(got));

@@ -59,7 +59,8 @@ public:
     TVideoEncoder& operator=(const TVideoEncoder&) = delete;
 
     // Queues a frame of the encoder's size (converted to
-    // QImage::Format_RGB32 if it is not in it); waits while two frames wait.
+    // QImage::Format_RGB32 if it is not in it); waits while two frames are
+    // waiting or being sent.
     // Throws ERenderError once ffmpeg has failed.
     void Write(QImage frame);
     // A frame the encoder has sent and no longer needs, to be drawn anew and
@@ -85,15 +86,33 @@ private:
     QSize size_;
     std::string program_;
     std::vector<std::string> commandLine_;
+    // A file descriptor, closed when replaced or destroyed (also when the
+    // constructor fails half-way).
+    class TDescriptor {
+    public:
+        TDescriptor() = default;
+        ~TDescriptor() { Reset(); }
+        TDescriptor(const TDescriptor&) = delete;
+        TDescriptor& operator=(const TDescriptor&) = delete;
+        int Get() const { return fd_; }
+        void Reset(int fd = -1);
+
+    private:
+        int fd_ = -1;
+    };
+
     pid_t pid_ = -1;
-    int pipe_ = -1;
+    // The pipe's end that takes the frames.
+    TDescriptor pipe_;
     // ffmpeg's standard error, kept for the message of a failure.
-    int errors_ = -1;
+    TDescriptor errors_;
 
     std::thread writer_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<QImage> queue_;
+    // The writer is sending a frame taken from the queue.
+    bool sending_ = false;
     std::vector<QImage> spares_;
     bool closing_ = false;
     // The errno of a failed write to the pipe, 0 while all went well.
