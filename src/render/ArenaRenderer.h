@@ -72,7 +72,8 @@ TFrameLayout LayOutFrame(QSize arena, const TFrameOptions& options);
 // The renderer takes over the simulation's drawing document (paint surface
 // and buffer) and host for its lifetime, and leaves both detached; give it a
 // simulation of its own, such as one loaded from a file or a copy of the
-// desktop program's one made through the in-memory save.
+// desktop program's one made through the in-memory save (which rewinds it).
+// The overlays' text needs a QGuiApplication.
 class TArenaRenderer final : private ISimulationHost {
 public:
     // Draws the arena as it stands, as the desktop program does when it

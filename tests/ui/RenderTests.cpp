@@ -1,13 +1,16 @@
 #include "MainWindowTests.h"
 
 #include "render/ArenaRenderer.h"
+#include "render/RenderRun.h"
 #include "simulation/SimulationFile.h"
 #include "ui/AnimationController.h"
 #include "ui/ArenaView.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTemporaryDir>
 
 using namespace kova;
 using namespace kova::test;
@@ -98,6 +101,28 @@ private slots:
         TSimulation unstepped;
         OpenSimulationFile(unstepped, examplePath(file).toStdString());
         QVERIFY(differingPixels(TArenaRenderer(unstepped, options).Frame(), frame) > 0);
+    }
+
+    // A caller's progress callback stops a video after three frames: the
+    // run ends there, and neither the video nor its partial file is left.
+    void aStoppedVideoLeavesNoFile() {
+        QTemporaryDir folder;
+        TSimulation simulation;
+        OpenSimulationFile(simulation, examplePath("flock.kvz").toStdString());
+        TRenderOptions options;
+        options.Frames = 50;
+        options.Frame.Scale = 0.5;
+        options.Video = folder.filePath("run.mp4").toStdString();
+        std::uint64_t reported = 0;
+        const TRenderResult result =
+            RenderRun(simulation, options, [&reported](std::uint64_t done, std::uint64_t total) {
+                reported = done;
+                return done < 3 && total == 50;
+            });
+        QVERIFY(!result.Completed);
+        QCOMPARE(result.Recorded, std::uint64_t{3});
+        QCOMPARE(reported, std::uint64_t{3});
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 };
 
