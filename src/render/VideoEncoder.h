@@ -34,10 +34,12 @@ struct TVideoSettings {
     QSize Size;
     double Fps = 25;
     // x264's trade between speed and file size, "ultrafast" to "veryslow".
-    // 1080p frames of a 10,000-bug run take ultrafast about 15 ms each, so
-    // that stepping, drawing and encoding keep over 25 frames a second even
-    // when they share one core; superfast's files are a fifth smaller for
-    // almost twice the time, veryfast's half the size for three times.
+    // For 1080p frames of a 10,000-bug flock, stepping (about 17 ms),
+    // drawing and encoding with ultrafast take about 40 ms of processor time
+    // a frame, so that a run keeps about 25 frames a second even on one core
+    // and over 40 on two; superfast needs a quarter more time for files a
+    // sixth smaller, veryfast two thirds more for files less than half the
+    // size.
     std::string Preset = "ultrafast";
     // The encoder program, looked up on the PATH.
     std::string Program = "ffmpeg";
