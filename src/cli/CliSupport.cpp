@@ -51,17 +51,17 @@ std::string QuotedPath(const std::string& path) {
     return "\"" + path + "\"";
 }
 
-int RunCliAction(const TCliCommand& command) {
+int RunCliAction(const TCliCommand& command, const char* program) {
     try {
         return command.Action();
     } catch (const std::bad_alloc&) {
         std::cout.flush();
-        std::cerr << "kova-cli: there is not enough memory to work on "
+        std::cerr << program << ": there is not enough memory to work on "
                   << (command.Subject ? command.Subject() : std::string("this")) << '\n';
         return kExitFailure;
     } catch (const std::exception& error) {
         std::cout.flush();
-        std::cerr << "kova-cli: " << oneLine(error.what()) << '\n';
+        std::cerr << program << ": " << oneLine(error.what()) << '\n';
         return kExitFailure;
     }
 }

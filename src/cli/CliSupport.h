@@ -29,8 +29,8 @@ inline constexpr int kExitUsage = 2;
 std::string QuotedPath(const std::string& path);
 
 // Runs a command's action; any exception becomes one line
-// "kova-cli: <message>" on stderr and the failure status.
-int RunCliAction(const TCliCommand& command);
+// "<program>: <message>" on stderr and the failure status.
+int RunCliAction(const TCliCommand& command, const char* program = "kova-cli");
 
 // A time of the simulation clock, "SEC:FRAME" on the command line.
 struct TClockTime {

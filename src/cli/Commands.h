@@ -12,5 +12,6 @@ TCliCommand AddExportCommand(CLI::App& app);
 TCliCommand AddRunCommand(CLI::App& app);
 TCliCommand AddBenchCommand(CLI::App& app);
 TCliCommand AddSweepCommand(CLI::App& app);
+TCliCommand AddRenderCommand(CLI::App& app);
 
 } // namespace kova

@@ -11,8 +11,8 @@ using TAddCommand = kova::TCliCommand (*)(CLI::App&);
 
 // Every subcommand of the program, in the order "--help" lists them.
 constexpr TAddCommand kCommands[] = {
-    kova::AddDumpCommand, kova::AddBuildCommand, kova::AddExportCommand,
-    kova::AddRunCommand,  kova::AddSweepCommand, kova::AddBenchCommand,
+    kova::AddDumpCommand,  kova::AddBuildCommand, kova::AddExportCommand, kova::AddRunCommand,
+    kova::AddSweepCommand, kova::AddBenchCommand, kova::AddRenderCommand,
 };
 
 } // namespace

@@ -383,6 +383,10 @@ std::ostream& TOutputFile::Stream() {
     return impl_->Out;
 }
 
+const std::string& TOutputFile::PartialPath() const {
+    return impl_->Partial;
+}
+
 void TOutputFile::Commit() {
     CommitAll({this});
 }

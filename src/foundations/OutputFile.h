@@ -39,6 +39,11 @@ public:
 
     std::ostream& Stream();
     const std::string& Path() const { return path_; }
+    // The partial file that Commit puts in place, for a writer that is
+    // another program: it writes the whole text to this path (replacing what
+    // is there) instead of to Stream(). Empty when the output is written
+    // directly (standard output, a device, a named pipe).
+    const std::string& PartialPath() const;
 
     // Flushes and puts the new text in place; throws EStreamError when it
     // could not be written completely (the target is then unchanged, but for

@@ -1,5 +1,7 @@
 #include "ui/ArenaView.h"
 
+#include "render/ArenaPicture.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
@@ -118,8 +120,6 @@ void TArenaView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QImage& picture = surface_.Image();
     const QRect placement = surface_.Placement();
-    // Widget pixels per picture pixel: the zoom from 100 % up, else 1.
-    const double toWidget = zoom_ / surface_.Scale();
     if (zoom_ <= 1) {
         // Pixel for pixel; anything beyond the picture (a strip left by
         // rounding, or a part the viewport does not show) is plain.
@@ -129,11 +129,8 @@ void TArenaView::paintEvent(QPaintEvent* event) {
         painter.drawImage(exposed, picture, exposed.translated(-placement.topLeft()));
     } else {
         painter.fillRect(event->rect(), palette().window());
-        // Every model pixel shows as a sharp square; the painter clips to the
-        // exposed part.
-        painter.drawImage(
-            QRectF(QPointF(placement.topLeft()) * toWidget, QSizeF(placement.size()) * toWidget),
-            picture);
+        // The painter clips to the exposed part.
+        DrawEnlargedPicture(painter, surface_, zoom_);
     }
     paintRubberBand(painter);
 }

@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "foundations/Matrix.h"
+#include "render/QtCanvas.h"
 #include "simulation/Simulation.h"
 #include "ui/AnimationController.h"
 #include "ui/ArenaView.h"
@@ -12,7 +13,6 @@
 #include "ui/NewSimulation.h"
 #include "ui/ObjectBrowser.h"
 #include "ui/PropertyForm.h"
-#include "render/QtCanvas.h"
 #include "ui/Tools.h"
 
 #include <QCloseEvent>
@@ -38,11 +38,6 @@ const char* const kConfirmNew = "Really create new simulation? All unsaved chang
 constexpr int kPanelWidths[4] = {40, 60, 60, 50};
 
 } // namespace
-
-int MeterToPixel(Extended meters, std::uint8_t pixelsPerMeter) {
-    // The default rounding mode sends halves to the even neighbour.
-    return static_cast<int>(std::llrint(meters * pixelsPerMeter));
-}
 
 TfrMain::TfrMain(QWidget* parent) : QMainWindow(parent) {
     setObjectName("frMain");
@@ -265,12 +260,8 @@ int TfrMain::MeterToPixel(Extended meters) const {
 }
 
 void TfrMain::UpdateArena() {
-    TGraphicDoc& doc = simulation_->Doc;
-    doc.SetPaintBox(&arenaView_->Surface());
-    doc.SetWidth(MeterToPixel(simulation_->Space.Width));
-    doc.SetHeight(MeterToPixel(simulation_->Space.Height));
-    doc.SetBackgroundColor(simulation_->Space.Color);
-    doc.ApplySize();
+    simulation_->Doc.SetPaintBox(&arenaView_->Surface());
+    ApplyArena(*simulation_);
     // The view's new size may show another part of the arena, which is then
     // drawn as the picture moves.
     if (!arenaView_->FollowViewport())

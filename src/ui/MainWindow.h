@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundations/Extended.h"
+#include "render/ArenaPicture.h"
 #include "simulation/SimulationHost.h"
 
 #include <QMainWindow>
@@ -31,9 +32,6 @@ class TfrNewSimulation;
 class TfrObjectBrowser;
 class TfrTools;
 enum class TArenaTool;
-
-// Metres to view pixels: metres x pixels per metre, halves rounded to even.
-int MeterToPixel(Extended meters, std::uint8_t pixelsPerMeter);
 
 // A point of the arena in metres.
 struct TArenaPoint {

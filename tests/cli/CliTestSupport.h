@@ -120,14 +120,25 @@ inline std::string Quoted(const std::string& argument) {
     return quoted + "'";
 }
 
-// Runs kova-cli with the arguments; stdout and stderr go through files in
+// Runs a program with the arguments, and with `environment` ("NAME=value"
+// settings) added to its environment; stdout and stderr go through files in
 // the folder (which are removed again).
-inline CliResult RunCli(const TempFolder& folder, const std::vector<std::string>& arguments) {
+inline CliResult RunProgram(const std::string& program, const TempFolder& folder,
+                            const std::vector<std::string>& arguments,
+                            const std::vector<std::string>& environment = {}) {
     const std::filesystem::path out = folder / ".stdout";
     const std::filesystem::path err = folder / ".stderr";
     // Appended piece by piece: GCC 12 at -O3 warns wrongly about
     // "literal" + std::string temporaries (-Wrestrict).
-    std::string command = Quoted(KOVA_CLI_PATH);
+    std::string command;
+    for (const std::string& setting : environment) {
+        // The name stays unquoted, or the shell takes it for the command.
+        const std::size_t equals = setting.find('=');
+        command += setting.substr(0, equals + 1);
+        command += Quoted(setting.substr(equals + 1));
+        command += ' ';
+    }
+    command += Quoted(program);
     for (const std::string& argument : arguments) {
         command += ' ';
         command += Quoted(argument);
@@ -145,6 +156,11 @@ inline CliResult RunCli(const TempFolder& folder, const std::vector<std::string>
     std::filesystem::remove(out);
     std::filesystem::remove(err);
     return result;
+}
+
+// Runs kova-cli with the arguments.
+inline CliResult RunCli(const TempFolder& folder, const std::vector<std::string>& arguments) {
+    return RunProgram(KOVA_CLI_PATH, folder, arguments);
 }
 
 inline std::vector<std::string> Lines(const std::string& text) {

@@ -139,6 +139,28 @@ TEST_F(OutputFileTest, RefusedTargetsAndUncommittedTextLeaveEverythingAsItWas) {
     EXPECT_EQ(names(), (std::vector<std::string>{"folder", "kept.txt", "readonly.txt"}));
 }
 
+// A writer that is another program (ffmpeg) replaces the partial file's
+// contents by path; Commit then puts them in place as if written to Stream().
+TEST_F(OutputFileTest, TextWrittenToThePartialFileByPathIsCommitted) {
+    write(at("old.txt"), "old");
+    write(at("linked.txt"), "old");
+    fs::create_hard_link(at("linked.txt"), at("link.txt"));
+    for (const char* name : {"new.txt", "old.txt", "linked.txt"}) {
+        SCOPED_TRACE(name);
+        TOutputFile output(at(name).string());
+        const fs::path partial = output.PartialPath();
+        EXPECT_EQ(partial.parent_path(), folder_);
+        write(partial, std::string("from another writer to ") + name);
+        EXPECT_EQ(read(at(name)), fs::exists(at(name)) ? "old" : "");
+        output.Commit();
+        EXPECT_EQ(read(at(name)), std::string("from another writer to ") + name);
+        EXPECT_FALSE(fs::exists(partial));
+    }
+    EXPECT_EQ(read(at("link.txt")), "from another writer to linked.txt");
+    EXPECT_EQ(TOutputFile("-").PartialPath(), "");
+    EXPECT_EQ(names(), (std::vector<std::string>{"link.txt", "linked.txt", "new.txt", "old.txt"}));
+}
+
 TEST_F(OutputFileTest, OutputsCommittedTogetherAllKeepTheirOldTextWhenOneFails) {
     write(at("first.txt"), "first old");
     write(at("second.txt"), "second old");
