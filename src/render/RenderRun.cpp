@@ -18,21 +18,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void writePicture(TOutputFile& output, const QImage& frame) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!frame.save(&buffer, "PNG"))
-        throw ERenderError("Cannot write \"" + output.Path() + "\": the picture cannot be encoded");
-    output.Stream().write(bytes.constData(), bytes.size());
-    output.Commit();
-}
-
 std::string picturePath(const std::string& folder, std::uint64_t index) {
     return (fs::path(folder) / PictureName(index)).string();
 }
 
 } // namespace
+
+void WritePicture(TOutputFile& output, const QImage& picture) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture.save(&buffer, "PNG"))
+        throw ERenderError("Cannot write \"" + output.Path() + "\": the picture cannot be encoded");
+    output.Stream().write(bytes.constData(), bytes.size());
+    output.Commit();
+}
+
+void SavePicture(const QImage& picture, const std::string& path) {
+    TOutputFile output(path);
+    WritePicture(output, picture);
+}
 
 std::string PictureName(std::uint64_t index) {
     char name[40];
@@ -87,7 +92,7 @@ TRenderResult RenderRun(TSimulation& simulation, const TRenderOptions& options,
             } else {
                 if (!nextPicture)
                     nextPicture.emplace(picturePath(options.PngFolder, result.Recorded));
-                writePicture(*nextPicture, renderer.Frame());
+                WritePicture(*nextPicture, renderer.Frame());
                 nextPicture.reset();
             }
             ++result.Recorded;

@@ -9,6 +9,7 @@
 
 namespace kova {
 
+class TOutputFile;
 class TSimulation;
 
 // What RenderRun makes of a run.
@@ -52,6 +53,12 @@ struct TRenderResult {
 // or EStreamError with a message for the user.
 TRenderResult RenderRun(TSimulation& simulation, const TRenderOptions& options,
                         const TRenderProgress& progress = {});
+
+// Writes the picture as PNG through the output, committing it; throws
+// ERenderError or EStreamError.
+void WritePicture(TOutputFile& output, const QImage& picture);
+// The same to a new output file at the path.
+void SavePicture(const QImage& picture, const std::string& path);
 
 // The name of the index-th picture in a PNG folder: "frame-000042.png".
 std::string PictureName(std::uint64_t index);

@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -318,16 +317,9 @@ void TfrExport::Apply() {
 }
 
 void TfrExport::Save() {
-    QFileDialog dialog(this, kSaveTitle, FileDialogFolder(simulationFile_), kFileFilter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(kDefaultSuffix);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    // The name accepted by the user, not the dialog's list, which may still
-    // change while the folder is read.
-    QString path;
-    connect(&dialog, &QFileDialog::fileSelected, this,
-            [&path](const QString& file) { path = file; });
-    if (dialog.exec() != QDialog::Accepted || path.isEmpty())
+    const QString path =
+        ChooseFileToSave(this, kSaveTitle, kFileFilter, kDefaultSuffix, simulationFile_);
+    if (path.isEmpty())
         return;
     try {
         SaveKmdFile(table_, path.toLocal8Bit().toStdString());

@@ -1,6 +1,7 @@
 #include "ui/FileDialogs.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 
 namespace kova {
@@ -14,6 +15,20 @@ QString FileDialogFolder(const QString& simulationFile) {
         if (QFileInfo(examples).isDir())
             return QDir(examples).absolutePath();
     return QDir::currentPath();
+}
+
+QString ChooseFileToSave(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& defaultSuffix, const QString& simulationFile) {
+    QFileDialog dialog(parent, title, FileDialogFolder(simulationFile), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    QString chosen;
+    QObject::connect(&dialog, &QFileDialog::fileSelected,
+                     [&chosen](const QString& file) { chosen = file; });
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return chosen;
 }
 
 } // namespace kova

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QWidget;
+
 namespace kova {
 
 // The folder a file dialog opens in: that of the simulation's file when it has
@@ -10,5 +12,12 @@ namespace kova {
 // folder. Always an absolute path of an existing folder, so that the dialog's
 // name field starts empty.
 QString FileDialogFolder(const QString& simulationFile);
+
+// Asks for a file to save to, starting in FileDialogFolder(simulationFile);
+// the name the user accepted, or an empty text when cancelled. The name is
+// taken at the moment of acceptance: the dialog's own list may still change
+// while its folder is being read.
+QString ChooseFileToSave(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& defaultSuffix, const QString& simulationFile);
 
 } // namespace kova

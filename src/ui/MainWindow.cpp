@@ -14,6 +14,7 @@
 #include "ui/ObjectBrowser.h"
 #include "ui/PropertyForm.h"
 #include "ui/Tools.h"
+#include "ui/VideoExportDialog.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -102,6 +103,7 @@ void TfrMain::createWindows() {
     infoBox_ = new TfrInfo(this);
     tools_ = new TfrTools(*simulation_, *frames_, this);
     exportDialog_ = new TfrExport(*simulation_, this);
+    videoExportDialog_ = new TfrVideoExport(*simulation_, this);
     propertyForm_ = new TPropertyForm(*simulation_, &objectBrowser_->Tree(), this);
     host_ = std::make_unique<TGuiHost>(*this, *objectBrowser_, *tools_, *animationController_,
                                        *propertyForm_);
@@ -143,6 +145,16 @@ void TfrMain::createMenus() {
         frames_->Pause();
         exportDialog_->SetSimulationFile(fileName_);
         exportDialog_->exec();
+    });
+    addItem(file, "ExportVideoMI", "Export Video...", [this] {
+        frames_->Pause();
+        videoExportDialog_->Prepare(fileName_, arenaView_->Zoom(),
+                                    animationController_->ShowTrails());
+        videoExportDialog_->exec();
+    });
+    addItem(file, "SavePictureMI", "Save Picture...", [this] {
+        frames_->Pause();
+        SavePicture();
     });
     file->addSeparator();
     addItem(file, "ExitMI", "Exit", [this] { Exit(); })->setShortcut(QKeySequence("Alt+F4"));

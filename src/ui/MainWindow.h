@@ -12,6 +12,7 @@
 #include <memory>
 
 class QAction;
+class QImage;
 class QLabel;
 class QScrollArea;
 
@@ -31,6 +32,7 @@ class TfrInfo;
 class TfrNewSimulation;
 class TfrObjectBrowser;
 class TfrTools;
+class TfrVideoExport;
 enum class TArenaTool;
 
 // A point of the arena in metres.
@@ -65,6 +67,7 @@ public:
     TfrInfo& InfoBox() const { return *infoBox_; }
     TfrTools& Tools() const { return *tools_; }
     TfrExport& ExportDialog() const { return *exportDialog_; }
+    TfrVideoExport& VideoExportDialog() const { return *videoExportDialog_; }
     TPropertyForm& PropertyForm() const { return *propertyForm_; }
     TArenaView& ArenaView() const { return *arenaView_; }
     TFrameTimer& Frames() const { return *frames_; }
@@ -91,6 +94,10 @@ public:
     bool SaveSimulation();
     // File > Save As...; false when cancelled or failed.
     bool SaveSimulationAs();
+    // The part of the arena the window shows, as it shows it.
+    QImage ShownArena() const;
+    // File > Save Picture...: ShownArena as a PNG file.
+    void SavePicture();
     // File > Exit: stops the frames and ends the program (after asking about
     // unsaved changes).
     void Exit();
@@ -162,6 +169,7 @@ private:
     TfrInfo* infoBox_ = nullptr;
     TfrTools* tools_ = nullptr;
     TfrExport* exportDialog_ = nullptr;
+    TfrVideoExport* videoExportDialog_ = nullptr;
     TPropertyForm* propertyForm_ = nullptr;
     QAction* objectBrowserItem_ = nullptr;
     QAction* animationControllerItem_ = nullptr;

@@ -1,14 +1,17 @@
 // The File menu's open and save flows of the main window.
 #include "ui/MainWindow.h"
 
+#include "render/RenderRun.h"
 #include "simulation/Simulation.h"
 #include "simulation/SimulationFile.h"
+#include "ui/ArenaView.h"
 #include "ui/EditHistory.h"
 #include "ui/FileDialogs.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QScrollArea>
 
 #include <exception>
 
@@ -21,6 +24,9 @@ const char* const kSaveTitle = "Save Simulation";
 const char* const kFileFilter = "kova simulation file (*.kvz);;all files (*)";
 const char* const kDefaultSuffix = "kvz";
 const char* const kErrorTitle = "Error";
+const char* const kPictureTitle = "Save Picture";
+const char* const kPictureFilter = "PNG picture (*.png)";
+const char* const kPictureSuffix = "png";
 
 QFileDialog* simulationFileDialog(QWidget* parent, const QString& title,
                                   QFileDialog::AcceptMode mode, const QString& currentFile) {
@@ -114,6 +120,24 @@ bool TfrMain::AskToSaveChanges() {
     if (answer != QMessageBox::Save)
         return false;
     return fileName_ == kUntitledFile ? SaveSimulationAs() : SaveSimulation();
+}
+
+QImage TfrMain::ShownArena() const {
+    // The view is as large as the zoomed arena; the scroll area's viewport
+    // shows part of it.
+    const QWidget* viewport = scrollArea_->viewport();
+    const QRect shown =
+        QRect(arenaView_->mapFrom(viewport, QPoint(0, 0)), viewport->size()) & arenaView_->rect();
+    return arenaView_->grab(shown).toImage();
+}
+
+void TfrMain::SavePicture() {
+    const QString path =
+        ChooseFileToSave(this, kPictureTitle, kPictureFilter, kPictureSuffix, fileName_);
+    if (path.isEmpty())
+        return;
+    const QImage picture = ShownArena();
+    reportFailure(this, [&] { kova::SavePicture(picture, path.toLocal8Bit().toStdString()); });
 }
 
 } // namespace kova

@@ -5,11 +5,18 @@
 #include "simulation/SimulationFile.h"
 #include "ui/AnimationController.h"
 #include "ui/ArenaView.h"
+#include "ui/VideoExportDialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressDialog>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTemporaryDir>
 
 using namespace kova;
@@ -28,6 +35,25 @@ int differingPixels(const QImage& a, const QImage& b) {
         for (int x = 0; x < a.width(); ++x)
             count += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
     return count;
+}
+
+// What ffprobe reports of a video's first stream: "codec,width,height,frames".
+QString probeVideo(const QString& path) {
+    QProcess probe;
+    probe.start("ffprobe",
+                {"-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                 "stream=codec_name,width,height,nb_read_frames", "-of", "csv=p=0", path});
+    probe.waitForFinished(60000);
+    return QString::fromUtf8(probe.readAllStandardOutput()).trimmed();
+}
+
+// Answers the next file dialog with this file name.
+void AnswerNextFileDialog(const QString& path) {
+    AnswerNextModal([](QWidget& modal) { return qobject_cast<QFileDialog*>(&modal) != nullptr; },
+                    [path](QWidget& modal) {
+                        modal.findChild<QLineEdit*>("fileNameEdit")->setText(path);
+                        static_cast<QDialog&>(modal).accept();
+                    });
 }
 
 } // namespace
@@ -123,6 +149,81 @@ private slots:
         QCOMPARE(result.Recorded, std::uint64_t{3});
         QCOMPARE(reported, std::uint64_t{3});
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // File > Export Video... runs a copy from 0:0 through the span at the
+    // chosen size; the window's simulation stays where it was.
+    void exportVideoWritesTheSpanAndLeavesTheSimulationAlone() {
+        QTemporaryDir folder;
+        const QString path = folder.filePath("flock.mp4");
+        const auto window = StartProgram();
+        QVERIFY(window->OpenFile(examplePath("flock.kvz")));
+        TSimulation& simulation = window->Simulation();
+        simulation.BeginRun();
+        for (int frame = 0; frame < 5; ++frame)
+            simulation.StepFrame();
+        simulation.Pause();
+        const Vector position = simulation.Groups.front()->Members.front()->Position;
+        const std::uint32_t frameShown = simulation.CurrentFrame;
+
+        QString caption;
+        ClickOnNextDialog("ExportButton", [&](QWidget& dialog) {
+            caption = dialog.windowTitle();
+            Control<QSpinBox>(dialog, "UntilSecondEdit")->setValue(1);
+            Control<QSpinBox>(dialog, "UntilFrameEdit")->setValue(2);
+            auto* sizes = Control<QComboBox>(dialog, "SizeComboBox");
+            sizes->setCurrentIndex(sizes->findText("1280 x 720"));
+            AnswerNextFileDialog(path);
+        });
+        MenuItem(*window, "ExportVideoMI")->trigger();
+
+        QCOMPARE(caption, QString("Export Video"));
+        QCOMPARE(probeVideo(path), QString("h264,1280,720,%1").arg(simulation.FPS + 2));
+        QCOMPARE(simulation.CurrentFrame, frameShown);
+        QVERIFY(simulation.Groups.front()->Members.front()->Position == position);
+    }
+
+    // Cancel in the progress window stops the video; nothing is left.
+    void aCancelledVideoExportLeavesNoFile() {
+        QTemporaryDir folder;
+        const auto window = StartProgram();
+        QVERIFY(window->OpenFile(examplePath("flock.kvz")));
+        TfrVideoExport& dialog = window->VideoExportDialog();
+        dialog.Prepare(window->FileName(), 1, false);
+        dialog.SetProgressDelay(0);
+        Control<QSpinBox>(dialog, "UntilSecondEdit")->setValue(600);
+        AnswerNextModal(
+            [](QWidget& modal) { return qobject_cast<QProgressDialog*>(&modal) != nullptr; },
+            [](QWidget& modal) { static_cast<QProgressDialog&>(modal).cancel(); });
+        QVERIFY(!dialog.ExportTo(folder.filePath("long.mp4")));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // File > Save Picture... saves what the window shows of the arena: all
+    // of it at 100 %, the part in the window when zoomed in.
+    void savePictureSavesTheShownArena() {
+        QTemporaryDir folder;
+        const auto window = StartProgram();
+        QVERIFY(window->OpenFile(examplePath("predator-prey.kvz")));
+        window->resize(1100, 900);
+        QApplication::processEvents();
+        TArenaView& view = window->ArenaView();
+        auto* scrollBox = Control<QScrollArea>(*window, "ArenaScrollBox");
+
+        const QString whole = folder.filePath("whole.png");
+        AnswerNextFileDialog(whole);
+        MenuItem(*window, "SavePictureMI")->trigger();
+        const QImage expected = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(differingPixels(QImage(whole).convertToFormat(QImage::Format_RGB32), expected), 0);
+
+        for (int step = 0; step < 4; ++step)
+            MenuItem(*window, "ZoomInMI")->trigger();
+        QApplication::processEvents();
+        QVERIFY(view.width() > scrollBox->viewport()->width());
+        const QString part = folder.filePath("part.png");
+        AnswerNextFileDialog(part);
+        MenuItem(*window, "SavePictureMI")->trigger();
+        QCOMPARE(QImage(part).size(), scrollBox->viewport()->size().boundedTo(view.size()));
     }
 };
 
