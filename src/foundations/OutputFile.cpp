@@ -130,21 +130,6 @@ void removePartial(std::string& partial, int& slot) {
     partial.clear();
 }
 
-bool writeAll(int fd, const char* data, std::size_t size, int& error) {
-    while (size > 0) {
-        const ssize_t written = write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 // Copies a whole file into another, which is cut to the copy's length; returns
 // 0 or the errno of the failure.
 int copyContents(const std::string& from, const std::string& to) {
@@ -170,7 +155,7 @@ int copyContents(const std::string& from, const std::string& to) {
         }
         if (got == 0)
             break;
-        if (!writeAll(out, buffer.data(), static_cast<std::size_t>(got), error))
+        if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(got), error))
             break;
         length += got;
     }
@@ -208,7 +193,7 @@ public:
         const std::size_t pending = static_cast<std::size_t>(pptr() - pbase());
         setp(buffer_.data(), buffer_.data() + buffer_.size());
         if (error_ == 0 && pending > 0)
-            writeAll(fd_, buffer_.data(), pending, error_);
+            WriteAll(fd_, buffer_.data(), pending, error_);
         return error_ == 0;
     }
 
@@ -493,6 +478,22 @@ void InstallPartialFileCleanup() {
         sigemptyset(&action.sa_mask);
         sigaction(signal, &action, nullptr);
     }
+}
+
+bool WriteAll(int fd, const void* data, std::size_t size, int& error) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t written = write(fd, bytes, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            error = errno;
+            return false;
+        }
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
 }
 
 } // namespace kova

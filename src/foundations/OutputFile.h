@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <initializer_list>
 #include <memory>
 #include <ostream>
@@ -77,5 +78,9 @@ void CheckOutputsAreDistinct(const std::vector<std::string>& inputs,
 // Installs handlers for SIGINT, SIGTERM and SIGHUP that remove every partial
 // file still open and then end the program as the signal would have.
 void InstallPartialFileCleanup();
+
+// Writes every byte to the file descriptor, going on after interruptions by
+// signals; false with the errno in `error` when a write fails.
+bool WriteAll(int fd, const void* data, std::size_t size, int& error);
 
 } // namespace kova

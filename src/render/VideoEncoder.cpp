@@ -1,5 +1,6 @@
 #include "render/VideoEncoder.h"
 
+#include "foundations/OutputFile.h"
 #include "render/ArenaRenderer.h"
 
 #include <algorithm>
@@ -54,21 +55,6 @@ std::string containerFor(const std::string& path) {
     if (endsWith(path, ".mov"))
         return "mov";
     return "mp4";
-}
-
-bool writeAll(int fd, const uchar* data, std::size_t size, int& error) {
-    while (size > 0) {
-        const ssize_t written = write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 // posix_spawn's attributes and file actions, released however the start ends.
@@ -238,7 +224,7 @@ void TVideoEncoder::writeFrames() {
             sending_ = true;
         }
         int error = 0;
-        const bool written = writeAll(pipe_.Get(), frame.constBits(),
+        const bool written = WriteAll(pipe_.Get(), frame.constBits(),
                                       static_cast<std::size_t>(frame.sizeInBytes()), error);
         {
             const std::lock_guard lock(mutex_);

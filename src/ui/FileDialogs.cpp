@@ -17,18 +17,22 @@ QString FileDialogFolder(const QString& simulationFile) {
     return QDir::currentPath();
 }
 
-QString ChooseFileToSave(QWidget* parent, const QString& title, const QString& filter,
-                         const QString& defaultSuffix, const QString& simulationFile) {
-    QFileDialog dialog(parent, title, FileDialogFolder(simulationFile), filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(defaultSuffix);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+QString ChosenFile(QFileDialog& dialog) {
     QString chosen;
     QObject::connect(&dialog, &QFileDialog::fileSelected,
                      [&chosen](const QString& file) { chosen = file; });
     if (dialog.exec() != QDialog::Accepted)
         return QString();
     return chosen;
+}
+
+QString ChooseFileToSave(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& defaultSuffix, const QString& simulationFile) {
+    QFileDialog dialog(parent, title, FileDialogFolder(simulationFile), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    return ChosenFile(dialog);
 }
 
 } // namespace kova

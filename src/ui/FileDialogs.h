@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QFileDialog;
 class QWidget;
 
 namespace kova {
@@ -13,10 +14,13 @@ namespace kova {
 // name field starts empty.
 QString FileDialogFolder(const QString& simulationFile);
 
+// Runs the dialog; the file the user accepted, or an empty text. Taken from
+// the dialog's signal at the moment of acceptance: the dialog's own list may
+// still change while its folder is being read in the background.
+QString ChosenFile(QFileDialog& dialog);
+
 // Asks for a file to save to, starting in FileDialogFolder(simulationFile);
-// the name the user accepted, or an empty text when cancelled. The name is
-// taken at the moment of acceptance: the dialog's own list may still change
-// while its folder is being read.
+// the name the user accepted, or an empty text when cancelled.
 QString ChooseFileToSave(QWidget* parent, const QString& title, const QString& filter,
                          const QString& defaultSuffix, const QString& simulationFile);
 

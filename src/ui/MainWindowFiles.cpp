@@ -39,18 +39,6 @@ QFileDialog* simulationFileDialog(QWidget* parent, const QString& title,
     return dialog;
 }
 
-// The file the user accepted, or an empty text. Taken from the dialog's
-// signal at the moment of acceptance: the dialog's own list may still change
-// while its folder is being read in the background.
-QString chooseFile(QFileDialog& dialog) {
-    QString chosen;
-    QObject::connect(&dialog, &QFileDialog::fileSelected,
-                     [&chosen](const QString& file) { chosen = file; });
-    if (dialog.exec() != QDialog::Accepted)
-        return QString();
-    return chosen;
-}
-
 // Runs a file operation; false (after telling the user why) when it failed.
 template <typename Operation> bool reportFailure(QWidget* parent, Operation operation) {
     try {
@@ -69,7 +57,7 @@ void TfrMain::OpenSimulation() {
         return;
     std::unique_ptr<QFileDialog> dialog(
         simulationFileDialog(this, kOpenTitle, QFileDialog::AcceptOpen, fileName_));
-    const QString path = chooseFile(*dialog);
+    const QString path = ChosenFile(*dialog);
     if (!path.isEmpty())
         OpenFile(path);
     simulation_->Repaint();
@@ -101,7 +89,7 @@ bool TfrMain::SaveSimulationAs() {
     std::unique_ptr<QFileDialog> dialog(
         simulationFileDialog(this, kSaveTitle, QFileDialog::AcceptSave, fileName_));
     dialog->selectFile(fileName_);
-    const QString path = chooseFile(*dialog);
+    const QString path = ChosenFile(*dialog);
     if (path.isEmpty())
         return false;
     fileName_ = path;
