@@ -42,6 +42,9 @@ struct TGroupStatistics {
     double RadiusOfGyration = 0;
 };
 
+// The number of statistics, that is of TGroupStatistics' fields.
+inline constexpr std::size_t kGroupStatisticCount = 11;
+
 // The names of the statistics in the order of TGroupStatistics' fields, for
 // CSV headers: "members", "mean_speed", ..., "radius_of_gyration".
 const std::vector<std::string>& GroupStatisticNames();

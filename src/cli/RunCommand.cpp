@@ -1,4 +1,5 @@
 #include "analysis/GroupStatistics.h"
+#include "analysis/StatisticsCsv.h"
 #include "cli/Commands.h"
 #include "cli/ExtendedText.h"
 #include "cli/SceneJson.h"
@@ -7,7 +8,6 @@
 #include "simulation/SimulationFile.h"
 #include "simulation/SimulationHost.h"
 
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -30,25 +30,6 @@ struct TRunOptions {
     double ClusterDistance = 0;
 };
 
-std::string csvText(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
-// A double as the shortest decimal that reads back to it.
-std::string shortestText(double value) {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    return std::string(text, end);
-}
-
 // Writes, each time the bugs have stepped and while the clock still shows the
 // time at which the frame started, one trace row per bug and, on the first
 // frame and every `every`-th after it, one row of statistics per group.
@@ -66,40 +47,33 @@ public:
           every_(outputs.Every), clusterDistance_(outputs.ClusterDistance) {
         if (trace_ != nullptr)
             *trace_ << "second,frame,group,bug,id,x,y,vx,vy,orientation,speed\n";
-        if (statistics_ != nullptr) {
-            *statistics_ << "second,frame,group";
-            for (const std::string& name : GroupStatisticNames())
-                *statistics_ << ',' << name;
-            *statistics_ << '\n';
-        }
+        if (statistics_ != nullptr)
+            WriteStatisticsHeader(*statistics_);
     }
 
     void BugsStepped() override {
-        const std::string time = std::to_string(simulation_.CurrentSecond) + "," +
-                                 std::to_string(simulation_.CurrentFrame) + ",";
-        writeTrace(time);
+        writeTrace();
         if (statistics_ != nullptr && framesSeen_++ % every_ == 0)
-            writeStatistics(time);
+            writeStatistics();
     }
 
 private:
-    void writeStatistics(const std::string& time) {
-        for (const auto& group : simulation_.Groups) {
-            *statistics_ << time << csvText(group->Name);
-            for (const double value :
-                 GroupStatisticValues(meter_.Measure(*group, clusterDistance_)))
-                *statistics_ << ',' << shortestText(value);
-            *statistics_ << '\n';
-        }
+    void writeStatistics() {
+        for (const auto& group : simulation_.Groups)
+            WriteStatisticsRow(*statistics_, simulation_.CurrentSecond, simulation_.CurrentFrame,
+                               group->Name,
+                               GroupStatisticValues(meter_.Measure(*group, clusterDistance_)));
     }
 
-    void writeTrace(const std::string& time) {
+    void writeTrace() {
         if (trace_ == nullptr)
             return;
+        const std::string time = std::to_string(simulation_.CurrentSecond) + "," +
+                                 std::to_string(simulation_.CurrentFrame) + ",";
         for (const auto& group : simulation_.Groups) {
-            const std::string groupName = csvText(group->Name) + ",";
+            const std::string groupName = CsvText(group->Name) + ",";
             for (const auto& bug : group->Members)
-                *trace_ << time << groupName << csvText(bug->Name) << ',' << bug->Id << ','
+                *trace_ << time << groupName << CsvText(bug->Name) << ',' << bug->Id << ','
                         << ExactText(bug->Position[0]) << ',' << ExactText(bug->Position[1]) << ','
                         << ExactText(bug->Velocity[0]) << ',' << ExactText(bug->Velocity[1]) << ','
                         << ExactText(bug->Orientation()) << ',' << ExactText(bug->CurrentSpeed)

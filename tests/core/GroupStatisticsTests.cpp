@@ -236,6 +236,7 @@ TEST(GroupStatistics, ValuesFollowTheNames) {
     s.RadiusOfGyration = 11;
     const std::vector<double> values = GroupStatisticValues(s);
     ASSERT_EQ(values.size(), GroupStatisticNames().size());
+    ASSERT_EQ(values.size(), kGroupStatisticCount);
     for (std::size_t i = 0; i < values.size(); ++i)
         EXPECT_EQ(values[i], static_cast<double>(i + 1)) << GroupStatisticNames()[i];
     EXPECT_EQ(GroupStatisticNames().front(), "members");
