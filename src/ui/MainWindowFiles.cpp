@@ -5,6 +5,7 @@
 #include "simulation/SimulationFile.h"
 #include "ui/EditHistory.h"
 #include "ui/FileDialogs.h"
+#include "ui/StatisticsWindow.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -77,6 +78,7 @@ bool TfrMain::OpenFile(const QString& path) {
     if (!opened)
         return false;
     history_->Reset(static_cast<std::size_t>(QFileInfo(path).size()));
+    statistics_->Clear();
     fileName_ = path;
     UpdateCaption();
     UpdateArena();
