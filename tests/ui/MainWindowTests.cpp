@@ -259,6 +259,7 @@ int main(int argc, char** argv) {
     failures += RunCanvasTests(argc, argv);
     failures += RunZoomTests(argc, argv);
     failures += RunUndoTests(argc, argv);
+    failures += RunStatisticsWindowTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
 

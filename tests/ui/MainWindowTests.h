@@ -30,6 +30,7 @@ int RunSimulationDialogTests(int argc, char** argv);
 int RunCanvasTests(int argc, char** argv);
 int RunZoomTests(int argc, char** argv);
 int RunUndoTests(int argc, char** argv);
+int RunStatisticsWindowTests(int argc, char** argv);
 
 namespace kova::test {
 
