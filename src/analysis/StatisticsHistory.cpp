@@ -10,20 +10,28 @@ namespace kova {
 TStatisticsHistory::TStatisticsHistory(std::size_t capacity)
     : capacity_(std::max<std::size_t>(capacity, 1)), times_(capacity_) {}
 
-void TStatisticsHistory::Record(const std::vector<std::unique_ptr<TBugGroup>>& groups,
-                                std::uint32_t second, std::uint32_t frame, std::uint8_t fps) {
-    ClockShows(second, frame);
-    const double seconds = second + (fps > 0 ? static_cast<double>(frame) / fps : 0.0);
-    times_.Push({second, frame, seconds});
-    for (const auto& group : groups) {
+TStatisticsHistory::TTime TStatisticsHistory::ClockTime(std::uint32_t second, std::uint32_t frame,
+                                                        std::uint8_t fps) {
+    return {second, frame, second + (fps > 0 ? static_cast<double>(frame) / fps : 0.0)};
+}
+
+TStatisticsHistory::TValues TStatisticsHistory::ValuesOf(const TGroupStatistics& statistics) {
+    const std::vector<double> values = GroupStatisticValues(statistics);
+    TValues result{};
+    std::copy_n(values.begin(), std::min(values.size(), result.size()), result.begin());
+    return result;
+}
+
+void TStatisticsHistory::Add(const TTime& time, std::span<const TGroupValues> groups) {
+    ClockShows(time.Second, time.Frame);
+    times_.Push(time);
+    for (const TGroupValues& group : groups) {
         auto track = std::find_if(tracks_.begin(), tracks_.end(),
-                                  [&](const auto& kept) { return kept->Group == group.get(); });
+                                  [&](const auto& kept) { return kept->Group == group.Group; });
         if (track == tracks_.end())
-            track = tracks_.insert(tracks_.end(), std::make_unique<TTrack>(*group, capacity_));
-        const std::vector<double> values = GroupStatisticValues(meter_.Measure(*group));
-        TValues sample{};
-        std::copy_n(values.begin(), std::min(values.size(), sample.size()), sample.begin());
-        (*track)->Values.Push(sample);
+            track =
+                tracks_.insert(tracks_.end(), std::make_unique<TTrack>(*group.Group, capacity_));
+        (*track)->Values.Push(group.Values);
     }
 }
 

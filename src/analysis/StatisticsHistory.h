@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <ostream>
+#include <span>
 #include <vector>
 
 namespace kova {
@@ -51,9 +52,9 @@ private:
 // the newest samples only, up to a capacity per group, so that a long run
 // holds a bounded amount of memory (about 100 bytes a group and sample).
 //
-// Every Record measures all groups at one clock time. A group seen for the
-// first time starts its track there, so a track holds the newest samples of
-// the time line: sample j of a track of n samples was taken at
+// Every sample holds all groups at one clock time. A group seen for the first
+// time starts its track there, so a track holds the newest samples of the time
+// line: sample j of a track of n samples was taken at
 // Time(SampleCount() - n + j).
 //
 // The clock times only ever increase. When the clock shows a time that is not
@@ -72,6 +73,12 @@ public:
         double Seconds = 0;
     };
 
+    // One group's values in a sample.
+    struct TGroupValues {
+        const TBugGroup* Group = nullptr;
+        TValues Values{};
+    };
+
     struct TTrack {
         TTrack(const TBugGroup& group, std::size_t capacity) : Group(&group), Values(capacity) {}
         const TBugGroup* Group;
@@ -80,10 +87,15 @@ public:
 
     explicit TStatisticsHistory(std::size_t capacity = kDefaultCapacity);
 
-    // Measures every group of the list now (with the default cluster distance
-    // of each) and keeps the values as the sample of this clock time.
-    void Record(const std::vector<std::unique_ptr<TBugGroup>>& groups, std::uint32_t second,
-                std::uint32_t frame, std::uint8_t fps);
+    // The clock time "second:frame" at this frame rate.
+    static TTime ClockTime(std::uint32_t second, std::uint32_t frame, std::uint8_t fps);
+    // The statistics in the order of GroupStatisticNames().
+    static TValues ValuesOf(const TGroupStatistics& statistics);
+
+    // Keeps the values of every group at this clock time as one sample.
+    // `groups` holds every group that has a track (all groups measured at
+    // that time), in any order.
+    void Add(const TTime& time, std::span<const TGroupValues> groups);
     // The clock shows this time now; true when that dropped the samples.
     bool ClockShows(std::uint32_t second, std::uint32_t frame);
     // Drops every sample; the tracks stay, empty.
@@ -110,7 +122,6 @@ private:
     std::size_t capacity_;
     TRing<TTime> times_;
     std::vector<std::unique_ptr<TTrack>> tracks_;
-    TGroupMeter meter_;
 };
 
 } // namespace kova

@@ -9,9 +9,9 @@
 #include <QBuffer>
 #include <QChart>
 #include <QChartView>
-#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -86,7 +86,12 @@ TfrStatistics::TfrStatistics(TSimulation& simulation, TFrameTimer& frames, QWidg
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowMaximizeButtonHint),
-      simulation_(simulation) {
+      simulation_(simulation),
+      sampler_([this](const TStatisticsHistory::TTime& time,
+                      std::span<const TStatisticsHistory::TGroupValues> groups) {
+          history_.Add(time, groups);
+          pending_ = true;
+      }) {
     setObjectName("frStatistics");
     setWindowTitle(kCaption);
 
@@ -141,7 +146,12 @@ TfrStatistics::TfrStatistics(TSimulation& simulation, TFrameTimer& frames, QWidg
     refreshTimer_.setInterval(kRefreshInterval);
     connect(&refreshTimer_, &QTimer::timeout, this, &TfrStatistics::refreshIfPending);
     // A paused run shows its last frame at once.
-    connect(&frames, &TFrameTimer::paused, this, &TfrStatistics::refreshIfPending);
+    connect(&frames, &TFrameTimer::paused, this, [this] {
+        if (!isVisible())
+            return;
+        completeSamples();
+        refreshIfPending();
+    });
     connect(statisticComboBox_, &QComboBox::currentIndexChanged, this,
             &TfrStatistics::refreshChart);
     connect(savePictureButton_, &QPushButton::clicked, this, &TfrStatistics::savePicture);
@@ -181,6 +191,8 @@ void TfrStatistics::UpdateGroup(TBugGroup& group) {
 }
 
 void TfrStatistics::DeleteGroup(TBugGroup& group) {
+    // Samples still being measured hold the group.
+    completeSamples();
     history_.Forget(group);
     const auto line = std::find_if(lines_.begin(), lines_.end(),
                                    [&](const TLine& kept) { return kept.Group == &group; });
@@ -192,22 +204,47 @@ void TfrStatistics::DeleteGroup(TBugGroup& group) {
     refreshChart();
 }
 
+namespace {
+
+// Whether the clock time second:frame is not later than `time`.
+bool notAfter(std::uint32_t second, std::uint32_t frame, const TStatisticsHistory::TTime& time) {
+    return second < time.Second || (second == time.Second && frame <= time.Frame);
+}
+
+} // namespace
+
 void TfrStatistics::BugsStepped() {
     if (!isVisible())
         return;
-    history_.Record(simulation_.Groups, simulation_.CurrentSecond, simulation_.CurrentFrame,
-                    simulation_.FPS);
-    pending_ = true;
+    const std::uint32_t second = simulation_.CurrentSecond;
+    const std::uint32_t frame = simulation_.CurrentFrame;
+    if (lastTaken_ && notAfter(second, frame, *lastTaken_))
+        dropSamples();
+    lastTaken_ = TStatisticsHistory::ClockTime(second, frame, simulation_.FPS);
+    sampler_.Take(simulation_.Groups, *lastTaken_);
 }
 
 void TfrStatistics::SetCurrentTime(std::uint32_t second, std::uint32_t frame) {
-    if (history_.ClockShows(second, frame))
+    // Rewound, back to the start values or turned back at the loop point.
+    if (lastTaken_ && notAfter(second, frame, *lastTaken_)) {
+        dropSamples();
         refreshChart();
+    }
 }
 
 void TfrStatistics::Clear() {
-    history_.Clear();
+    dropSamples();
     refreshChart();
+}
+
+void TfrStatistics::dropSamples() {
+    sampler_.Discard();
+    history_.Clear();
+    lastTaken_.reset();
+}
+
+void TfrStatistics::completeSamples() {
+    sampler_.Flush();
 }
 
 void TfrStatistics::refreshIfPending() {
@@ -312,6 +349,7 @@ void TfrStatistics::savePicture() {
     // The chart as it stands, brought up to date and laid out anew (the
     // layout follows the axes' labels on a posted event); taken before the
     // dialog covers anything.
+    completeSamples();
     if (pending_) {
         refreshChart();
         QCoreApplication::sendPostedEvents(chart_, QEvent::LayoutRequest);
@@ -338,6 +376,7 @@ void TfrStatistics::saveData() {
     const QString path = chooseFile(kSaveDataTitle, kDataFilter, "csv");
     if (path.isEmpty())
         return;
+    completeSamples();
     try {
         TOutputFile output(path.toLocal8Bit().toStdString());
         history_.WriteCsv(output.Stream());

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "analysis/StatisticsHistory.h"
+#include "ui/StatisticsSampler.h"
 
 #include <QString>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class QChart;
@@ -29,9 +31,10 @@ class TSimulation;
 //
 // Each frame, once the bugs have stepped, every group is measured and the
 // sample kept (all statistics, so that another choice shows the history
-// too); only while the window is shown: hidden, it costs nothing. The lines
-// are brought up to date on a coarse timer, not every frame, and at once when
-// a run pauses.
+// too); only while the window is shown: hidden, it costs nothing. The frame
+// only copies the members; they are measured on a thread of their own
+// (TStatisticsSampler). The lines are brought up to date on a coarse timer,
+// not every frame, and at once, with every sample taken, when a run pauses.
 class TfrStatistics : public QWidget {
     Q_OBJECT
 public:
@@ -56,6 +59,8 @@ public:
     // The file dialogs start beside the simulation's file.
     void SetSimulationFile(const QString& file) { simulationFile_ = file; }
 
+    // The samples measured so far (those still being measured are not in it
+    // yet).
     const TStatisticsHistory& History() const { return history_; }
 
     // The label of each statistic, in the order of GroupStatisticNames():
@@ -81,6 +86,9 @@ private:
     // axes to them.
     void refreshChart();
     void refreshIfPending();
+    // Everything taken is measured and in the history.
+    void completeSamples();
+    void dropSamples();
     // The value axis over low .. high (the values shown), with a margin, on
     // round numbers.
     void fitValueAxis(double low, double high);
@@ -92,6 +100,10 @@ private:
 
     TSimulation& simulation_;
     TStatisticsHistory history_;
+    // Delivers into history_, so it goes first.
+    TStatisticsSampler sampler_;
+    // The clock time of the newest sample taken, while there are any.
+    std::optional<TStatisticsHistory::TTime> lastTaken_;
     std::vector<TLine> lines_;
     QChart* chart_;
     QChartView* chartView_;

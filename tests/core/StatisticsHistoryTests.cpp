@@ -81,6 +81,15 @@ std::string row(std::uint32_t second, std::uint32_t frame, const TBugGroup& grou
     return text;
 }
 
+// One sample of every group of the list, measured now.
+void record(TStatisticsHistory& history, const Groups& groups, std::uint32_t second,
+            std::uint32_t frame, std::uint8_t fps) {
+    std::vector<TStatisticsHistory::TGroupValues> values;
+    for (const auto& group : groups.List)
+        values.push_back({group.get(), TStatisticsHistory::ValuesOf(MeasureGroup(*group))});
+    history.Add(TStatisticsHistory::ClockTime(second, frame, fps), values);
+}
+
 TEST(StatisticsRingTest, KeepsTheNewestItemsOnceFull) {
     TRing<int> ring(3);
     for (int i = 0; i < 5; ++i)
@@ -107,7 +116,7 @@ TEST(StatisticsHistoryTest, TracksOfLateGroupsAlignWithTheNewestSamples) {
     for (std::uint32_t frame = 0; frame < 6; ++frame) {
         if (frame == 3)
             groups.Add("Hunters", 2);
-        history.Record(groups.List, 0, frame, 25);
+        record(history, groups, 0, frame, 25);
         if (frame >= 2)
             for (const auto& group : groups.List)
                 expected.push_back(row(0, frame, *group));
@@ -144,13 +153,13 @@ TEST(StatisticsHistoryTest, AClockThatGoesBackDropsTheSamples) {
         groups.Add("G", 2);
         TStatisticsHistory history;
         for (std::uint32_t frame = 0; frame < 3; ++frame)
-            history.Record(groups.List, 1, frame, 10);
+            record(history, groups, 1, frame, 10);
         EXPECT_EQ(history.ClockShows(c.Second, c.Frame), c.Dropped) << c.Name;
         EXPECT_EQ(history.SampleCount(), c.Dropped ? 0u : 3u) << c.Name;
         EXPECT_EQ(history.Tracks()[0]->Values.Size(), history.SampleCount()) << c.Name;
 
         // A sample taken at such a time starts the history anew.
-        history.Record(groups.List, c.Second, c.Frame, 10);
+        record(history, groups, c.Second, c.Frame, 10);
         EXPECT_EQ(history.SampleCount(), c.Dropped ? 1u : 4u) << c.Name;
     }
 }
@@ -160,10 +169,10 @@ TEST(StatisticsHistoryTest, AForgottenGroupLeavesNoRows) {
     groups.Add("Stays", 2);
     groups.Add("Goes", 2);
     TStatisticsHistory history;
-    history.Record(groups.List, 0, 0, 25);
+    record(history, groups, 0, 0, 25);
     history.Forget(*groups.List[1]);
     groups.List.pop_back();
-    history.Record(groups.List, 0, 1, 25);
+    record(history, groups, 0, 1, 25);
 
     ASSERT_EQ(history.Tracks().size(), 1u);
     std::ostringstream csv;
