@@ -296,20 +296,19 @@ void TfrStatistics::fitValueAxis(double low, double high) {
     if (low > high) {
         low = 0;
         high = 1;
-    } else if (low == high) {
-        const double margin = low != 0 ? std::abs(low) / 10 : 1;
-        low -= margin;
-        high += margin;
-    } else {
-        const double margin = (high - low) / 20;
-        low -= margin;
-        high += margin;
     }
+    const double margin = low != high ? (high - low) / 20 : low != 0 ? std::abs(low) / 10 : 1;
+    // Values that are never negative (most statistics) keep the axis above
+    // zero, and those never positive below it.
+    const double bottom = low >= 0 ? std::max(low - margin, 0.0) : low - margin;
+    double top = high <= 0 ? std::min(high + margin, 0.0) : high + margin;
+    if (!(top > bottom))
+        top = bottom + 1;
     // Grid lines at whole multiples of a round step, and the axis ends on
     // grid lines.
-    const double step = roundStep((high - low) / kValueTicks);
+    const double step = roundStep((top - bottom) / kValueTicks);
     valueAxis_->setTickInterval(step);
-    valueAxis_->setRange(std::floor(low / step) * step, std::ceil(high / step) * step);
+    valueAxis_->setRange(std::floor(bottom / step) * step, std::ceil(top / step) * step);
 }
 
 void TfrStatistics::showEvent(QShowEvent* event) {

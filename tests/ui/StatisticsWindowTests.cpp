@@ -236,6 +236,8 @@ private slots:
             QLineSeries* line = lineOf(*group);
             QCOMPARE(line->count(), frames);
             QCOMPARE(line->at(frames - 1).y(), now[static_cast<std::size_t>(statistic)]);
+            // None of these goes below zero, and neither does the axis.
+            QVERIFY(axis->min() >= 0);
             QVERIFY(axis->min() <= line->at(frames - 1).y());
             QVERIFY(axis->max() >= line->at(frames - 1).y());
         }
