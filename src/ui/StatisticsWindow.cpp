@@ -69,6 +69,11 @@ std::size_t firstSampleFrom(const TStatisticsHistory& history, double seconds) {
     return low;
 }
 
+// Whether the clock time second:frame is not later than `time`.
+bool notAfter(std::uint32_t second, std::uint32_t frame, const TStatisticsHistory::TTime& time) {
+    return second < time.Second || (second == time.Second && frame <= time.Frame);
+}
+
 // 1, 2 or 5 times a power of ten, the smallest such not below `wanted`.
 double roundStep(double wanted) {
     if (!(wanted > 0) || !std::isfinite(wanted))
@@ -203,15 +208,6 @@ void TfrStatistics::DeleteGroup(TBugGroup& group) {
     lines_.erase(line);
     refreshChart();
 }
-
-namespace {
-
-// Whether the clock time second:frame is not later than `time`.
-bool notAfter(std::uint32_t second, std::uint32_t frame, const TStatisticsHistory::TTime& time) {
-    return second < time.Second || (second == time.Second && frame <= time.Frame);
-}
-
-} // namespace
 
 void TfrStatistics::BugsStepped() {
     if (!isVisible())
