@@ -2,7 +2,9 @@
 // has flown for a while (the members have left their scattered start and
 // formed flocks): MeasureGroup, which sets up its scratch memory every call,
 // and a TGroupMeter kept from one measurement to the next, as a run that
-// measures every frame would keep it.
+// measures every frame would keep it; and the part of it the desktop program's
+// frame pays when the measuring runs on another thread: copying the members
+// into a snapshot.
 
 #include "analysis/GroupStatistics.h"
 #include "foundations/Matrix.h"
@@ -62,6 +64,17 @@ void BM_GroupMeter(benchmark::State& state) {
     report(state, statistics);
 }
 
+void BM_TakeSnapshot(benchmark::State& state) {
+    const auto simulation = flownFlock(state);
+    const kova::TBugGroup& group = *simulation->Groups.front();
+    kova::TGroupSnapshot snapshot;
+    for (auto _ : state) {
+        snapshot.Take(group);
+        benchmark::DoNotOptimize(snapshot.X.data());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 } // namespace
 
 BENCHMARK(BM_MeasureGroup)
@@ -71,6 +84,12 @@ BENCHMARK(BM_MeasureGroup)
     ->Arg(100000)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GroupMeter)
+    ->ArgNames({"bugs"})
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TakeSnapshot)
     ->ArgNames({"bugs"})
     ->Arg(1000)
     ->Arg(10000)

@@ -2,7 +2,8 @@
 // (offscreen) opening a flock of N bugs, File > New and closing with it open,
 // a density-brush drag of about 10,000 bugs, deleting the group and one bug
 // through the object browser, one running frame against the engine's step
-// alone, and the peak memory of the window against kova-cli.
+// alone and with the Statistics window shown (which measures every group each
+// frame), and the peak memory of the window against kova-cli.
 //
 // Each operation is a one-shot that may take minutes at 100,000 bugs, so the
 // program is a plain driver rather than a Google Benchmark: it generates the
@@ -22,6 +23,7 @@
 #include "ui/FrameTimer.h"
 #include "ui/MainWindow.h"
 #include "ui/ObjectBrowser.h"
+#include "ui/StatisticsWindow.h"
 #include "ui/Tools.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/ObjectTree.h"
@@ -102,6 +104,15 @@ struct TStopwatch {
         report((key + "_cpu").c_str(), (processorMilliseconds() - processor) / per);
     }
 };
+
+// Processor time of the calling thread alone: the main thread's share when
+// other threads (the Statistics window's measuring) work beside it.
+double threadProcessorMilliseconds() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
 
 long peakResidentKilobytes() {
     rusage usage{};
@@ -397,11 +408,15 @@ void measureWindowFrames(kova::TfrMain& window, int frames) {
         QApplication::processEvents(QEventLoop::AllEvents);
     const std::uint64_t first = framesSoFar(simulation);
     const TStopwatch watch;
+    const double mainThread = threadProcessorMilliseconds();
     while (simulation.Running && framesSoFar(simulation) < first + static_cast<unsigned>(frames))
         QApplication::processEvents(QEventLoop::AllEvents);
     const std::uint64_t stepped = framesSoFar(simulation) - first;
-    if (stepped > 0)
+    if (stepped > 0) {
         watch.Report("frame_window_ms", static_cast<double>(stepped));
+        report("frame_window_main_cpu_ms",
+               (threadProcessorMilliseconds() - mainThread) / static_cast<double>(stepped));
+    }
     window.Frames().Pause();
     report("frame_window_frames", static_cast<double>(stepped));
 }
@@ -467,6 +482,12 @@ int runChild(const std::string& step, const QString& path, int frames, int paint
         measureDeleteGroup(*window);
     } else if (step == "frame") {
         measureWindowFrames(*window, frames);
+    } else if (step == "statsframe") {
+        // Window > Statistics: from now on every frame measures the groups.
+        menuItem(*window, "StatisticsMI")->trigger();
+        processUntilIdle();
+        measureWindowFrames(*window, frames);
+        report("stats_samples", static_cast<double>(window->Statistics().History().SampleCount()));
     } else {
         std::fprintf(stderr, "gui_scale_bench: unknown step %s\n", step.c_str());
         return 2;
@@ -582,7 +603,8 @@ struct TOptions {
     int frames = 10;
     int paintBugs = 10000;
     unsigned seed = 1;
-    std::vector<std::string> steps = {"open", "close", "paint", "delete", "frame", "engine", "cli"};
+    std::vector<std::string> steps = {"open",  "close",      "paint",  "delete",
+                                      "frame", "statsframe", "engine", "cli"};
     std::string workDir;
     std::string kovaCli = KOVA_CLI_PATH;
     std::string generator = KOVA_SOURCE_DIR "/scripts/make-flock-scene.py";
@@ -614,7 +636,8 @@ void usage() {
         "  File > New over it; peak memory), close (destroy the window with the file\n"
         "  open), paint (one density-brush drag of about B bugs, default 10000),\n"
         "  delete (one bug, then the group, through the object browser), frame\n"
-        "  (F running frames in the window, default 10), engine (F frames of\n"
+        "  (F running frames in the window, default 10), statsframe (the same with\n"
+        "  the Statistics window shown), engine (F frames of\n"
         "  TSimulation::StepFrame without a window), cli (peak memory of\n"
         "  kova-cli run FILE --until 0:1), quietframe (F running frames and the\n"
         "  peak memory of the window with the file loaded behind the tool windows'\n"
@@ -926,6 +949,12 @@ int runDriver(const TOptions& options, const std::string& self) {
         putEditParts(removal, "delete_group_ms", "group");
         const std::optional<TChildResult> frame = windowStep("frame");
         putWindow("frame in the window (per frame)", frame, "frame_window_ms");
+        putWindow("  main thread's processor time", frame, "frame_window_main_cpu_ms");
+        const std::optional<TChildResult> statsFrame = windowStep("statsframe");
+        putWindow("frame in the window, Statistics shown", statsFrame, "frame_window_ms");
+        putWindow("  main thread's processor time, shown", statsFrame, "frame_window_main_cpu_ms");
+        if (statsFrame)
+            putCount("  samples the Statistics window kept", *statsFrame, "stats_samples");
         if (wants(options, "engine"))
             put("frame, engine StepFrame alone", child("engine"), "frame_engine_ms", nullptr);
         if (wants(options, "quietframe")) {

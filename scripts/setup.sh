@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build
-  qt6-base-dev libgl-dev qt6-charts-dev ffmpeg
+  qt6-base-dev libgl-dev qt6-charts-dev libqt6opengl6-dev ffmpeg
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   xvfb xauth xdotool imagemagick

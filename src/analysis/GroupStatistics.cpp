@@ -102,9 +102,37 @@ double DefaultClusterDistance(const TBugGroup& group) {
     return 2 * diameter;
 }
 
-TGroupStatistics TGroupMeter::Measure(const TBugGroup& group, double clusterDistance) {
-    TGroupStatistics statistics;
+void TGroupSnapshot::Take(const TBugGroup& group, double clusterDistance) {
     const std::size_t n = group.Members.size();
+    X.resize(n);
+    Y.resize(n);
+    Vx.resize(n);
+    Vy.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        // Members lie scattered over memory: ask for those a few places on
+        // before they are read.
+        if (i + kReadAhead < n) {
+            const TBug& ahead = *group.Members[i + kReadAhead];
+            PrefetchLine(&ahead.Position);
+            PrefetchLine(&ahead.Velocity);
+        }
+        const TBug& bug = *group.Members[i];
+        X[i] = static_cast<double>(bug.Position[0]);
+        Y[i] = static_cast<double>(bug.Position[1]);
+        Vx[i] = static_cast<double>(bug.Velocity[0]);
+        Vy[i] = static_cast<double>(bug.Velocity[1]);
+    }
+    ClusterDistance = clusterDistance > 0 ? clusterDistance : DefaultClusterDistance(group);
+}
+
+TGroupStatistics TGroupMeter::Measure(const TBugGroup& group, double clusterDistance) {
+    snapshot_.Take(group, clusterDistance);
+    return Measure(snapshot_);
+}
+
+TGroupStatistics TGroupMeter::Measure(const TGroupSnapshot& snapshot) {
+    TGroupStatistics statistics;
+    const std::size_t n = snapshot.Size();
     statistics.Members = n;
     if (n == 0)
         return statistics;
@@ -119,18 +147,10 @@ TGroupStatistics TGroupMeter::Measure(const TBugGroup& group, double clusterDist
     double minSpeed = std::numeric_limits<double>::infinity(), maxSpeed = 0;
     std::size_t moving = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        // Members lie scattered over memory: ask for those a few places on
-        // before they are read.
-        if (i + kReadAhead < n) {
-            const TBug& ahead = *group.Members[i + kReadAhead];
-            PrefetchLine(&ahead.Position);
-            PrefetchLine(&ahead.Velocity);
-        }
-        const TBug& bug = *group.Members[i];
-        const double x = static_cast<double>(bug.Position[0]);
-        const double y = static_cast<double>(bug.Position[1]);
-        const double vx = static_cast<double>(bug.Velocity[0]);
-        const double vy = static_cast<double>(bug.Velocity[1]);
+        const double x = snapshot.X[i];
+        const double y = snapshot.Y[i];
+        const double vx = snapshot.Vx[i];
+        const double vy = snapshot.Vy[i];
         x_[i] = x;
         y_[i] = y;
         sumX += x;
@@ -188,9 +208,7 @@ TGroupStatistics TGroupMeter::Measure(const TBugGroup& group, double clusterDist
         statistics.Milling = std::abs(turning) / reach;
 
     statistics.MeanNearestNeighbourDistance = meanNearestNeighbourDistance();
-    if (!(clusterDistance > 0))
-        clusterDistance = DefaultClusterDistance(group);
-    statistics.Clusters = countClusters(clusterDistance);
+    statistics.Clusters = countClusters(snapshot.ClusterDistance);
     return statistics;
 }
 

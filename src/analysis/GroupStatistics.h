@@ -42,6 +42,9 @@ struct TGroupStatistics {
     double RadiusOfGyration = 0;
 };
 
+// The number of statistics, that is of TGroupStatistics' fields.
+inline constexpr std::size_t kGroupStatisticCount = 11;
+
 // The names of the statistics in the order of TGroupStatistics' fields, for
 // CSV headers: "members", "mean_speed", ..., "radius_of_gyration".
 const std::vector<std::string>& GroupStatisticNames();
@@ -55,6 +58,22 @@ std::vector<double> GroupStatisticValues(const TGroupStatistics& statistics);
 // behaviour limits its range, twice the largest member diameter (members
 // almost touching); 0 for a group without members.
 double DefaultClusterDistance(const TBugGroup& group);
+
+// A group's members as they stand at one moment, copied out of the group so
+// that they can be measured later, or on another thread, while the group moves
+// on: positions and velocities in the group's member order, and the cluster
+// distance to measure with.
+struct TGroupSnapshot {
+    std::vector<double> X, Y, Vx, Vy;
+    // DefaultClusterDistance(group) unless another was asked for.
+    double ClusterDistance = 0;
+
+    // Copies the members (keeping the memory of earlier copies). A
+    // clusterDistance that is not positive (or NaN) means
+    // DefaultClusterDistance(group).
+    void Take(const TBugGroup& group, double clusterDistance = 0);
+    std::size_t Size() const { return X.size(); }
+};
 
 // Measures groups, keeping its scratch memory from one measurement to the
 // next: measuring the same group every frame allocates nothing once the
@@ -76,6 +95,9 @@ public:
     // Measures the group now. A clusterDistance that is not positive (or NaN)
     // means DefaultClusterDistance(group).
     TGroupStatistics Measure(const TBugGroup& group, double clusterDistance = 0);
+    // Measures a copy of a group; the same numbers as measuring the group at
+    // the moment of the copy.
+    TGroupStatistics Measure(const TGroupSnapshot& snapshot);
 
 private:
     // The points sorted by cell, row after row: the points of cell k are
@@ -112,6 +134,7 @@ private:
         std::uint32_t First, End;
     };
     std::vector<TBox> boxes_;
+    TGroupSnapshot snapshot_;
     std::vector<std::uint32_t> parent_;
     std::vector<double> nearest_;
     TPointGrid nearestGrid_;

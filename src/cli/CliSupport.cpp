@@ -4,7 +4,6 @@
 #include "simulation/Simulation.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -81,24 +80,6 @@ TClockTime ParseClockTime(const std::string& text) {
     TClockTime time;
     parseClockTime(text, time);
     return time;
-}
-
-std::string CsvText(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
-std::string ShortestText(double value) {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    return std::string(text, end);
 }
 
 std::string ReadTextFile(const std::string& path) {

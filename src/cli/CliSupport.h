@@ -42,13 +42,6 @@ const CLI::Validator& ClockTimeValidator();
 // Text the validator accepted.
 TClockTime ParseClockTime(const std::string& text);
 
-// A CSV cell: the text itself, or in double quotes (inner quotes doubled)
-// when it holds a comma, a quote or a line break.
-std::string CsvText(const std::string& text);
-
-// A double as the shortest decimal that reads back to it.
-std::string ShortestText(double value);
-
 // The whole file; throws EStreamError naming the file and the reason.
 std::string ReadTextFile(const std::string& path);
 

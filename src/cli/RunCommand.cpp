@@ -1,4 +1,5 @@
 #include "analysis/GroupStatistics.h"
+#include "analysis/StatisticsCsv.h"
 #include "cli/Commands.h"
 #include "cli/ExtendedText.h"
 #include "cli/SceneJson.h"
@@ -7,7 +8,6 @@
 #include "simulation/SimulationFile.h"
 #include "simulation/SimulationHost.h"
 
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -47,36 +47,29 @@ public:
           every_(outputs.Every), clusterDistance_(outputs.ClusterDistance) {
         if (trace_ != nullptr)
             *trace_ << "second,frame,group,bug,id,x,y,vx,vy,orientation,speed\n";
-        if (statistics_ != nullptr) {
-            *statistics_ << "second,frame,group";
-            for (const std::string& name : GroupStatisticNames())
-                *statistics_ << ',' << name;
-            *statistics_ << '\n';
-        }
+        if (statistics_ != nullptr)
+            WriteStatisticsHeader(*statistics_);
     }
 
     void BugsStepped() override {
-        const std::string time = std::to_string(simulation_.CurrentSecond) + "," +
-                                 std::to_string(simulation_.CurrentFrame) + ",";
-        writeTrace(time);
+        writeTrace();
         if (statistics_ != nullptr && framesSeen_++ % every_ == 0)
-            writeStatistics(time);
+            writeStatistics();
     }
 
 private:
-    void writeStatistics(const std::string& time) {
-        for (const auto& group : simulation_.Groups) {
-            *statistics_ << time << CsvText(group->Name);
-            for (const double value :
-                 GroupStatisticValues(meter_.Measure(*group, clusterDistance_)))
-                *statistics_ << ',' << ShortestText(value);
-            *statistics_ << '\n';
-        }
+    void writeStatistics() {
+        for (const auto& group : simulation_.Groups)
+            WriteStatisticsRow(*statistics_, simulation_.CurrentSecond, simulation_.CurrentFrame,
+                               group->Name,
+                               GroupStatisticValues(meter_.Measure(*group, clusterDistance_)));
     }
 
-    void writeTrace(const std::string& time) {
+    void writeTrace() {
         if (trace_ == nullptr)
             return;
+        const std::string time = std::to_string(simulation_.CurrentSecond) + "," +
+                                 std::to_string(simulation_.CurrentFrame) + ",";
         for (const auto& group : simulation_.Groups) {
             const std::string groupName = CsvText(group->Name) + ",";
             for (const auto& bug : group->Members)

@@ -1,6 +1,7 @@
 #include "cli/SweepRunner.h"
 
 #include "analysis/GroupStatistics.h"
+#include "analysis/StatisticsCsv.h"
 #include "cli/SceneJson.h"
 #include "foundations/OutputFile.h"
 #include "foundations/Streams.h"

@@ -7,14 +7,16 @@
 #include "ui/MainWindow.h"
 #include "ui/ObjectBrowser.h"
 #include "ui/PropertyForm.h"
+#include "ui/StatisticsWindow.h"
 #include "ui/Tools.h"
 
 namespace kova {
 
 TGuiHost::TGuiHost(TfrMain& main, TfrObjectBrowser& browser, TfrTools& tools,
-                   TfrAnimationController& controller, TPropertyForm& propertyForm)
+                   TfrAnimationController& controller, TfrStatistics& statistics,
+                   TPropertyForm& propertyForm)
     : main_(main), browser_(browser), tools_(tools), controller_(controller),
-      propertyForm_(propertyForm) {}
+      statistics_(statistics), propertyForm_(propertyForm) {}
 
 void TGuiHost::BrowserAddGroup(TBugGroup& group) {
     browser_.AddGroup(group);
@@ -42,14 +44,17 @@ void TGuiHost::BrowserDeleteNode(TNamedObject& object) {
 
 void TGuiHost::ToolsAddGroup(TBugGroup& group) {
     tools_.AddGroup(group);
+    statistics_.AddGroup(group);
 }
 
 void TGuiHost::ToolsUpdateGroup(TBugGroup& group) {
     tools_.UpdateGroup(group);
+    statistics_.UpdateGroup(group);
 }
 
 void TGuiHost::ToolsDeleteGroup(TBugGroup& group) {
     tools_.DeleteGroup(group);
+    statistics_.DeleteGroup(group);
 }
 
 void TGuiHost::ToolsReleaseBugButton() {
@@ -67,10 +72,12 @@ void TGuiHost::SetArenaCursor(TArenaCursor cursor) {
 void TGuiHost::BugsStepped() {
     main_.History().SimulationChanged();
     main_.Frames().BugsStepped();
+    statistics_.BugsStepped();
 }
 
-void TGuiHost::SetCurrentTime(std::uint32_t, std::uint32_t) {
+void TGuiHost::SetCurrentTime(std::uint32_t second, std::uint32_t frame) {
     controller_.SetCurrentTime();
+    statistics_.SetCurrentTime(second, frame);
 }
 
 bool TGuiHost::ShowTrails() const {

@@ -8,14 +8,17 @@ class TPropertyForm;
 class TfrAnimationController;
 class TfrMain;
 class TfrObjectBrowser;
+class TfrStatistics;
 class TfrTools;
 
-// The simulation's notifications, passed on to the windows that show them,
-// and its modal edits, run in the property editor.
+// The simulation's notifications, passed on to the windows that show them
+// (the groups to the tools and the statistics windows), and its modal edits,
+// run in the property editor.
 class TGuiHost final : public ISimulationHost {
 public:
     TGuiHost(TfrMain& main, TfrObjectBrowser& browser, TfrTools& tools,
-             TfrAnimationController& controller, TPropertyForm& propertyForm);
+             TfrAnimationController& controller, TfrStatistics& statistics,
+             TPropertyForm& propertyForm);
 
     void BrowserAddGroup(TBugGroup& group) override;
     void BrowserAddBug(TBug& bug, TBugGroup& group) override;
@@ -48,6 +51,7 @@ private:
     TfrObjectBrowser& browser_;
     TfrTools& tools_;
     TfrAnimationController& controller_;
+    TfrStatistics& statistics_;
     TPropertyForm& propertyForm_;
 };
 

@@ -13,6 +13,7 @@
 #include "ui/NewSimulation.h"
 #include "ui/ObjectBrowser.h"
 #include "ui/PropertyForm.h"
+#include "ui/StatisticsWindow.h"
 #include "ui/Tools.h"
 #include "ui/VideoExportDialog.h"
 
@@ -102,17 +103,21 @@ void TfrMain::createWindows() {
     propertiesDialog_ = new TfrNewSimulation(this);
     infoBox_ = new TfrInfo(this);
     tools_ = new TfrTools(*simulation_, *frames_, this);
+    statistics_ = new TfrStatistics(*simulation_, *frames_, this);
+    statistics_->SetSimulationFile(fileName_);
     exportDialog_ = new TfrExport(*simulation_, this);
     videoExportDialog_ = new TfrVideoExport(*simulation_, this);
     propertyForm_ = new TPropertyForm(*simulation_, &objectBrowser_->Tree(), this);
     host_ = std::make_unique<TGuiHost>(*this, *objectBrowser_, *tools_, *animationController_,
-                                       *propertyForm_);
+                                       *statistics_, *propertyForm_);
     simulation_->SetHost(host_.get());
     connect(objectBrowser_, &TfrObjectBrowser::closed, this,
             [this] { objectBrowserItem_->setChecked(false); });
     connect(animationController_, &TfrAnimationController::closed, this,
             [this] { animationControllerItem_->setChecked(false); });
     connect(tools_, &TfrTools::closed, this, [this] { toolsItem_->setChecked(false); });
+    connect(statistics_, &TfrStatistics::closed, this,
+            [this] { statisticsItem_->setChecked(false); });
 }
 
 void TfrMain::createMenus() {
@@ -198,6 +203,11 @@ void TfrMain::createMenus() {
         item->setCheckable(true);
         item->setChecked(true);
     }
+    // Measuring the groups costs time every frame, so the chart waits until
+    // it is asked for.
+    statisticsItem_ = addItem(window, "StatisticsMI", "Statistics",
+                              [this] { showForm(statisticsItem_, statistics_); });
+    statisticsItem_->setCheckable(true);
 
     QMenu* info = menuBar()->addMenu("&?");
     addItem(info, "InfoMI", "Info", [this] {
@@ -300,6 +310,8 @@ void TfrMain::UpdateCaption() {
     const qsizetype slash = std::max(fileName_.lastIndexOf('/'), fileName_.lastIndexOf('\\'));
     // Qt puts the platform's mark for unsaved changes in place of "[*]".
     setWindowTitle(kCaptionPrefix + fileName_.mid(slash + 1) + "[*]");
+    if (statistics_ != nullptr)
+        statistics_->SetSimulationFile(fileName_);
 }
 
 void TfrMain::NewSimulation() {
@@ -318,6 +330,7 @@ void TfrMain::NewSimulation() {
     });
     if (!created)
         return;
+    statistics_->Clear();
     fileName_ = kUntitledFile;
     UpdateCaption();
 }
@@ -338,6 +351,8 @@ void TfrMain::Exit() {
 }
 
 void TfrMain::restoredFromHistory() {
+    // The restored simulation has a past of its own.
+    statistics_->Clear();
     UpdateArena();
 }
 
@@ -370,6 +385,7 @@ void TfrMain::placeToolWindows() {
         column + std::max(tools_->sizeHint().width(), animationController_->sizeHint().width()) +
         16;
     objectBrowser_->move(browserColumn, frame.top());
+    statistics_->move(frame.left(), frame.bottom() + 8);
 }
 
 void TfrMain::closeEvent(QCloseEvent* event) {
@@ -381,6 +397,7 @@ void TfrMain::closeEvent(QCloseEvent* event) {
     objectBrowser_->hide();
     animationController_->hide();
     tools_->hide();
+    statistics_->hide();
     infoBox_->hide();
     QMainWindow::closeEvent(event);
 }

@@ -31,6 +31,7 @@ class TfrExport;
 class TfrInfo;
 class TfrNewSimulation;
 class TfrObjectBrowser;
+class TfrStatistics;
 class TfrTools;
 class TfrVideoExport;
 enum class TArenaTool;
@@ -66,6 +67,7 @@ public:
     TfrNewSimulation& PropertiesDialog() const { return *propertiesDialog_; }
     TfrInfo& InfoBox() const { return *infoBox_; }
     TfrTools& Tools() const { return *tools_; }
+    TfrStatistics& Statistics() const { return *statistics_; }
     TfrExport& ExportDialog() const { return *exportDialog_; }
     TfrVideoExport& VideoExportDialog() const { return *videoExportDialog_; }
     TPropertyForm& PropertyForm() const { return *propertyForm_; }
@@ -168,12 +170,14 @@ private:
     TfrNewSimulation* propertiesDialog_ = nullptr;
     TfrInfo* infoBox_ = nullptr;
     TfrTools* tools_ = nullptr;
+    TfrStatistics* statistics_ = nullptr;
     TfrExport* exportDialog_ = nullptr;
     TfrVideoExport* videoExportDialog_ = nullptr;
     TPropertyForm* propertyForm_ = nullptr;
     QAction* objectBrowserItem_ = nullptr;
     QAction* animationControllerItem_ = nullptr;
     QAction* toolsItem_ = nullptr;
+    QAction* statisticsItem_ = nullptr;
     QAction* zoomInItem_ = nullptr;
     QAction* zoomOutItem_ = nullptr;
     QLabel* panels_[4] = {};

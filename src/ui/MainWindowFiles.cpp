@@ -7,6 +7,7 @@
 #include "ui/ArenaView.h"
 #include "ui/EditHistory.h"
 #include "ui/FileDialogs.h"
+#include "ui/StatisticsWindow.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -71,6 +72,7 @@ bool TfrMain::OpenFile(const QString& path) {
     if (!opened)
         return false;
     history_->Reset(static_cast<std::size_t>(QFileInfo(path).size()));
+    statistics_->Clear();
     fileName_ = path;
     UpdateCaption();
     UpdateArena();

@@ -118,6 +118,25 @@ TEST(GroupStatistics, ClustersSplitAtTheGap) {
     }
 }
 
+// A snapshot keeps the moment it was taken: measured after the members have
+// moved on, it gives what the group gave then, cluster distance included.
+TEST(GroupStatistics, ASnapshotIsMeasuredAsTheGroupStoodWhenTaken) {
+    SteeringScene scene;
+    addMembers(scene, joined(ring(12, 30, -5, 8), {{0, 0, 1, 0}, {3, 1, 0, 2}, {40, 40}}));
+    for (const double distance : {0.0, 4.0}) {
+        SCOPED_TRACE(distance);
+        const std::vector<double> before =
+            GroupStatisticValues(MeasureGroup(scene.Group, distance));
+        TGroupSnapshot snapshot;
+        snapshot.Take(scene.Group, distance);
+        for (const auto& bug : scene.Group.Members)
+            bug->Position = Vector(bug->Position[0] * 3 + 1, bug->Position[1] - 7);
+        TGroupMeter meter;
+        EXPECT_EQ(GroupStatisticValues(meter.Measure(snapshot)), before);
+        EXPECT_NE(GroupStatisticValues(meter.Measure(scene.Group, distance)), before);
+    }
+}
+
 TEST(GroupStatistics, DefaultClusterDistanceIsTheLargestSensorRange) {
     struct Range {
         double Value;
@@ -236,6 +255,7 @@ TEST(GroupStatistics, ValuesFollowTheNames) {
     s.RadiusOfGyration = 11;
     const std::vector<double> values = GroupStatisticValues(s);
     ASSERT_EQ(values.size(), GroupStatisticNames().size());
+    ASSERT_EQ(values.size(), kGroupStatisticCount);
     for (std::size_t i = 0; i < values.size(); ++i)
         EXPECT_EQ(values[i], static_cast<double>(i + 1)) << GroupStatisticNames()[i];
     EXPECT_EQ(GroupStatisticNames().front(), "members");

@@ -260,6 +260,7 @@ int main(int argc, char** argv) {
     failures += RunZoomTests(argc, argv);
     failures += RunUndoTests(argc, argv);
     failures += RunRenderTests(argc, argv);
+    failures += RunStatisticsWindowTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
 

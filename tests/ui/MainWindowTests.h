@@ -31,6 +31,7 @@ int RunCanvasTests(int argc, char** argv);
 int RunZoomTests(int argc, char** argv);
 int RunUndoTests(int argc, char** argv);
 int RunRenderTests(int argc, char** argv);
+int RunStatisticsWindowTests(int argc, char** argv);
 
 namespace kova::test {
 
