@@ -2,17 +2,16 @@
 
 #include "foundations/OutputFile.h"
 #include "render/QtCanvas.h"
+#include "render/RenderRun.h"
 #include "simulation/Simulation.h"
 #include "ui/FileDialogs.h"
 #include "ui/FrameTimer.h"
 
-#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -324,22 +323,6 @@ void TfrStatistics::closeEvent(QCloseEvent* event) {
         emit closed();
 }
 
-QString TfrStatistics::chooseFile(const QString& title, const QString& filter,
-                                  const QString& suffix) {
-    QFileDialog dialog(this, title, FileDialogFolder(simulationFile_), filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(suffix);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    // The name accepted by the user, not the dialog's list, which may still
-    // change while the folder is read.
-    QString path;
-    connect(&dialog, &QFileDialog::fileSelected, this,
-            [&path](const QString& file) { path = file; });
-    if (dialog.exec() != QDialog::Accepted)
-        return QString();
-    return path;
-}
-
 void TfrStatistics::savePicture() {
     // The chart as it stands, brought up to date and laid out anew (the
     // layout follows the axes' labels on a posted event); taken before the
@@ -350,25 +333,20 @@ void TfrStatistics::savePicture() {
         QCoreApplication::sendPostedEvents(chart_, QEvent::LayoutRequest);
     }
     const QPixmap picture = chartView_->grab();
-    const QString path = chooseFile(kSavePictureTitle, kPictureFilter, "png");
+    const QString path =
+        ChooseFileToSave(this, kSavePictureTitle, kPictureFilter, "png", simulationFile_);
     if (path.isEmpty())
         return;
     try {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!picture.save(&buffer, "PNG"))
-            throw std::runtime_error("The chart could not be turned into a PNG picture.");
-        TOutputFile output(path.toLocal8Bit().toStdString());
-        output.Stream().write(bytes.constData(), bytes.size());
-        output.Commit();
+        kova::SavePicture(picture.toImage(), path.toLocal8Bit().toStdString());
     } catch (const std::exception& error) {
         showError(QString::fromLocal8Bit(error.what()));
     }
 }
 
 void TfrStatistics::saveData() {
-    const QString path = chooseFile(kSaveDataTitle, kDataFilter, "csv");
+    const QString path =
+        ChooseFileToSave(this, kSaveDataTitle, kDataFilter, "csv", simulationFile_);
     if (path.isEmpty())
         return;
     completeSamples();

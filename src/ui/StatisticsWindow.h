@@ -95,7 +95,6 @@ private:
     void showLineOf(TLine& line);
     void savePicture();
     void saveData();
-    QString chooseFile(const QString& title, const QString& filter, const QString& suffix);
     void showError(const QString& message);
 
     TSimulation& simulation_;
