@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # A headless demonstration of kova-cli, for machines without a display:
 # records the motion of the obstacle course's runners as motion data, runs the
-# flock for a few simulated seconds with a per-frame trace and its end state,
-# times a generated flock of 10,000 bugs, and prints where everything went.
+# flock for a few simulated seconds with a per-frame trace, its end state and
+# the flock's statistics, makes a video of the flock with kova-render, sweeps a
+# small experiment, times a generated flock of 10,000 bugs, and prints where
+# everything went.
 # Outputs go to build/demo/.
 # Usage: scripts/demo.sh   (KOVA_CLI=path/to/kova-cli to use another build)
 set -euo pipefail
@@ -25,9 +27,24 @@ echo "   ..."
 echo
 echo "== Run: simulations/flock.kvz for 5 simulated seconds, traced"
 "$cli" run simulations/flock.kvz --until 5:0 --trace "$out/flock-trace.csv" \
-  --state "$out/flock-state.json"
+  --state "$out/flock-state.json" --stats "$out/flock-stats.csv" --every 25
 head -n 3 "$out/flock-trace.csv"
 echo "   ..."
+echo "Statistics, once a second:"
+cut -d, -f1-3,8,9,11 "$out/flock-stats.csv"
+
+render="$(dirname "$cli")/kova-render"
+if [ -x "$render" ]; then
+  echo
+  echo "== Video: simulations/flock.kvz for 10 simulated seconds, with time stamp and statistics"
+  "$render" simulations/flock.kvz --until 10:0 --time-stamp --stats-overlay \
+    --video "$out/flock.mp4"
+fi
+
+echo
+echo "== Experiment: simulations/experiments/flock-alignment.json (5 weights x 4 replicates)"
+"$cli" sweep simulations/experiments/flock-alignment.json -o "$out/alignment"
+cut -d, -f2-5 "$out/alignment/summary.csv"
 
 echo
 echo "== Scene: simulations/triggers.kvz as JSON"
@@ -41,7 +58,9 @@ echo "== Bench: a generated flock of 10,000 bugs, 20 frames, with the spatial in
 
 echo
 echo "Outputs in $out/:"
-for file in runners.kmd flock-trace.csv flock-state.json triggers.json; do
-  printf '  %-18s %8d lines\n' "$file" "$(wc -l <"$out/$file")"
+for file in runners.kmd flock-trace.csv flock-state.json flock-stats.csv triggers.json \
+  alignment/results.csv alignment/summary.csv; do
+  printf '  %-22s %8d lines\n' "$file" "$(wc -l <"$out/$file")"
 done
+[ -f "$out/flock.mp4" ] && printf '  %-22s %8d bytes\n' flock.mp4 "$(wc -c <"$out/flock.mp4")"
 echo "Try: $cli --help"
