@@ -1,3 +1,4 @@
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "simulation/Simulation.h"
 #include "simulation/Workloads.h"
@@ -21,6 +22,7 @@ struct TBenchOptions {
     int Obstacles = 1000;
     int Frames = 100;
     bool Direct = false;
+    unsigned Threads = 0;
 };
 
 // The largest resident size the process has had, in bytes.
@@ -49,6 +51,7 @@ int bench(const TBenchOptions& options) {
     else
         BuildObstacleWorkload(simulation, workload);
     simulation.UseSpatialIndex = !options.Direct;
+    simulation.SetThreads(ThreadsToUse(options.Threads));
     const double processorBefore = processorSeconds();
     const auto elapsed = RunFrames(simulation, static_cast<std::uint64_t>(options.Frames));
     const double processor = processorSeconds() - processorBefore;
@@ -59,18 +62,26 @@ int bench(const TBenchOptions& options) {
     const std::string scene = flock ? "flock, " + std::to_string(options.Bugs) + " bugs"
                                     : "obstacles, " + std::to_string(options.Bugs) + " bugs, " +
                                           std::to_string(options.Obstacles) + " obstacles";
-    char text[512];
-    std::snprintf(text, sizeof text,
-                  "workload: %s, %d frames, %s search\n"
-                  "time per frame: %.3f ms\n"
-                  "time per bug-step: %.1f ns\n"
-                  "processor time per bug-step: %.1f ns\n"
-                  "frames per second: %.1f\n"
-                  "peak resident memory: %.1f MB (%.0f bytes per bug)\n",
-                  scene.c_str(), options.Frames, options.Direct ? "direct" : "indexed",
-                  seconds * 1e3 / options.Frames, seconds * 1e9 / std::max(bugSteps, 1.0),
-                  processor * 1e9 / std::max(bugSteps, 1.0), options.Frames / seconds,
-                  peak / (1024.0 * 1024.0), peak / std::max(options.Bugs, 1));
+    const TConcurrency& concurrency = simulation.Stepper().Concurrency();
+    char text[768];
+    std::snprintf(
+        text, sizeof text,
+        "workload: %s, %d frames, %s search, %u threads\n"
+        "time per frame: %.3f ms\n"
+        "time per bug-step: %.1f ns\n"
+        "processor time per bug-step: %.1f ns\n"
+        "frames per second: %.1f\n"
+        "peak resident memory: %.1f MB (%.0f bytes per bug)\n"
+        "frames stepped on several threads: %llu of %llu\n"
+        "members in flight: %.2f on average\n"
+        "state digest: %016llx\n",
+        scene.c_str(), options.Frames, options.Direct ? "direct" : "indexed", simulation.Threads(),
+        seconds * 1e3 / options.Frames, seconds * 1e9 / std::max(bugSteps, 1.0),
+        processor * 1e9 / std::max(bugSteps, 1.0), options.Frames / seconds,
+        peak / (1024.0 * 1024.0), peak / std::max(options.Bugs, 1),
+        static_cast<unsigned long long>(concurrency.ConcurrentGroupFrames),
+        static_cast<unsigned long long>(concurrency.GroupFrames), concurrency.MembersInFlight(),
+        static_cast<unsigned long long>(StateDigest(simulation)));
     std::cout << text;
     return 0;
 }
@@ -90,7 +101,10 @@ TCliCommand AddBenchCommand(CLI::App& app) {
         "tests every member and every obstacle instead of using the spatial index; both\n"
         "give identical results, so the ratio of the two times is the index's speed-up.\n"
         "The time per bug-step is on the clock; the processor time per bug-step, which\n"
-        "other programs on the machine disturb less, is that of every thread.");
+        "other programs on the machine disturb less, is that of every thread. Members in\n"
+        "flight: how many members the threads stepped at once on average, over the frames\n"
+        "stepped on several threads. The state digest condenses every bug's position and\n"
+        "velocity after the last frame: equal digests, equal results.");
     command->add_option("--workload", options->Workload, "what to simulate")
         ->required()
         ->type_name("NAME")
@@ -108,6 +122,7 @@ TCliCommand AddBenchCommand(CLI::App& app) {
         ->type_name("N")
         ->check(CLI::Range(0, 1'000'000));
     command->add_flag("--direct", options->Direct, "search without the spatial index");
+    AddThreadsOption(command, options->Threads);
     return {command, [options] { return bench(*options); },
             [options] { return "a workload of " + std::to_string(options->Bugs) + " bugs"; }};
 }

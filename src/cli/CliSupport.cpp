@@ -1,6 +1,7 @@
 #include "cli/CliSupport.h"
 
 #include "foundations/Streams.h"
+#include "foundations/WorkerPool.h"
 #include "simulation/Simulation.h"
 
 #include <cerrno>
@@ -116,6 +117,21 @@ void TProgress::Update(std::uint64_t done) {
     next_ = now + std::chrono::milliseconds(200);
     std::cerr << '\r' << label_ << ": " << done << " of " << total_ << std::flush;
     shown_ = true;
+}
+
+// --- threads -------------------------------------------------------------------
+
+void AddThreadsOption(CLI::App* command, unsigned& threads) {
+    command
+        ->add_option("--threads", threads,
+                     "threads that step a large group (default: every core); the results are "
+                     "the same for every count")
+        ->type_name("N")
+        ->check(CLI::Range(1u, 1024u));
+}
+
+unsigned ThreadsToUse(unsigned threads) {
+    return threads != 0 ? threads : HardwareThreads();
 }
 
 // --- RunFrames -----------------------------------------------------------------

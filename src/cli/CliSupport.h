@@ -64,6 +64,12 @@ private:
     std::chrono::steady_clock::time_point next_;
 };
 
+// --threads N: the threads that step a large group; 0, the default, stands
+// for every core. Results are the same whatever the count.
+void AddThreadsOption(CLI::App* command, unsigned& threads);
+// The count the option asks for, 0 resolved to the machine's cores.
+unsigned ThreadsToUse(unsigned threads);
+
 // Runs `frames` frames from where the simulation stands, as "Run" does but
 // without a window: no delay and no drawing (the drawing document stops
 // double buffering), with progress on stderr when it is a terminal. Returns

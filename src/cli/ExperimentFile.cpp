@@ -4,6 +4,7 @@
 #include "cli/ExtendedText.h"
 #include "cli/SceneFields.h"
 #include "cli/SceneJson.h"
+#include "foundations/Fnv.h"
 #include "simulation/MotionData.h"
 #include "simulation/Simulation.h"
 #include "simulation/SimulationFile.h"
@@ -186,17 +187,13 @@ TClockTime readClock(const TExperiment& e, const TSceneJson& value, const std::s
 }
 
 std::string hashText(const std::string& a, const std::string& b) {
-    std::uint64_t hash = 14695981039346656037ull;
+    TFnv1a hash;
     for (const std::string* text : {&a, &b}) {
-        for (const char c : *text) {
-            hash ^= static_cast<unsigned char>(c);
-            hash *= 1099511628211ull;
-        }
-        hash ^= 0xff;
-        hash *= 1099511628211ull;
+        hash.Add(text->data(), text->size());
+        hash.AddByte(0xff);
     }
     char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash.Value()));
     return hex;
 }
 

@@ -19,6 +19,7 @@ struct TExportOptions {
     int Every = 1;
     std::string DecimalSeparator = ".";
     std::string Output;
+    unsigned Threads = 0;
 };
 
 TBugGroup& findGroup(TSimulation& simulation, const TExportOptions& options) {
@@ -57,6 +58,7 @@ int exportMotion(const TExportOptions& options) {
 
     TSimulation simulation;
     OpenSimulationFile(simulation, options.File);
+    simulation.SetThreads(ThreadsToUse(options.Threads));
     TBugGroup& group = findGroup(simulation, options);
     const TClockTime until = ParseClockTime(options.Until);
     const std::uint32_t lastFrame = SpanLastFrame({until.Second, until.Frame}, simulation.FPS);
@@ -121,6 +123,7 @@ TCliCommand AddExportCommand(CLI::App& app) {
         ->add_option("-o,--output", options->Output,
                      "kmd file to write, replaced only once it is complete; \"-\" or none: stdout")
         ->type_name("FILE");
+    AddThreadsOption(command, options->Threads);
     return {command, [options] { return exportMotion(*options); },
             [options] { return QuotedPath(options->File); }};
 }

@@ -28,6 +28,7 @@ struct TRunOptions {
     std::string Stats;
     std::uint32_t Every = 1;
     double ClusterDistance = 0;
+    unsigned Threads = 0;
 };
 
 // Writes, each time the bugs have stepped and while the clock still shows the
@@ -122,6 +123,7 @@ int run(const TRunOptions& options) {
         statistics.emplace(options.Stats);
     TSimulation simulation;
     OpenSimulationFile(simulation, options.File);
+    simulation.SetThreads(ThreadsToUse(options.Threads));
 
     TRunRecorder host(simulation, {trace ? &trace->Stream() : nullptr,
                                    statistics ? &statistics->Stream() : nullptr, options.Every,
@@ -205,6 +207,7 @@ TCliCommand AddRunCommand(CLI::App& app) {
                                                          : "it must be a number above 0";
             },
             "DISTANCE > 0"));
+    AddThreadsOption(command, options->Threads);
     return {command, [options] { return run(*options); },
             [options] { return QuotedPath(options->File); }};
 }

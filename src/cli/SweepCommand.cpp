@@ -2,11 +2,11 @@
 #include "cli/ExperimentFile.h"
 #include "cli/SlurmArray.h"
 #include "cli/SweepRunner.h"
+#include "foundations/WorkerPool.h"
 
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <sched.h>
 
 namespace kova {
 
@@ -16,6 +16,7 @@ struct TSweepOptions {
     std::string Experiment;
     std::string Output;
     unsigned Jobs = 0;
+    unsigned Threads = 0;
     bool Slurm = false;
     bool Submit = false;
     bool Collect = false;
@@ -24,14 +25,6 @@ struct TSweepOptions {
     long long Run = -1;
     long long Task = -1;
 };
-
-// The cores this process may use.
-unsigned availableCores() {
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
-        return static_cast<unsigned>(CPU_COUNT(&set));
-    return 1;
-}
 
 int collect(const TExperiment& experiment, const std::string& dir) {
     const std::vector<std::size_t> missing = CollectResults(experiment, dir);
@@ -66,10 +59,16 @@ int submit(const TExperiment& experiment, const TSweepOptions& options) {
     return 0;
 }
 
+// Unless told, the runs share the cores: with a run per core each steps on
+// one thread.
+unsigned threadsPerRun(const TSweepOptions& options, unsigned jobs) {
+    return options.Threads != 0 ? options.Threads : std::max(1u, HardwareThreads() / jobs);
+}
+
 int sweep(const TSweepOptions& options) {
     if (options.Run >= 0) {
         RunOne(ReadExperiment(options.Experiment, false), options.Output,
-               static_cast<std::size_t>(options.Run));
+               static_cast<std::size_t>(options.Run), std::max(options.Threads, 1u));
         return 0;
     }
     if (options.Task >= 0) {
@@ -79,7 +78,8 @@ int sweep(const TSweepOptions& options) {
                                         : DefaultRunsPerTask(experiment.RunCount());
         const std::vector<std::size_t> runs =
             TaskRuns(experiment.RunCount(), perTask, static_cast<std::size_t>(options.Task));
-        return RunMany(experiment, options.Output, runs, options.Jobs == 0 ? 1 : options.Jobs) == 0
+        const unsigned jobs = options.Jobs == 0 ? 1 : options.Jobs;
+        return RunMany(experiment, options.Output, runs, jobs, threadsPerRun(options, jobs)) == 0
                    ? 0
                    : kExitFailure;
     }
@@ -95,8 +95,9 @@ int sweep(const TSweepOptions& options) {
     std::vector<std::size_t> runs(experiment.RunCount());
     for (std::size_t run = 0; run < runs.size(); ++run)
         runs[run] = run;
-    const std::size_t failed = RunMany(experiment, options.Output, runs,
-                                       options.Jobs == 0 ? availableCores() : options.Jobs);
+    const unsigned jobs = options.Jobs == 0 ? HardwareThreads() : options.Jobs;
+    const std::size_t failed =
+        RunMany(experiment, options.Output, runs, jobs, threadsPerRun(options, jobs));
     const int collected = collect(experiment, options.Output);
     return failed == 0 ? collected : kExitFailure;
 }
@@ -151,6 +152,12 @@ TCliCommand AddSweepCommand(CLI::App& app) {
                      "folder of the results, made when missing; shared by all nodes with --slurm")
         ->required()
         ->type_name("DIR");
+    command
+        ->add_option("--threads", options->Threads,
+                     "threads each run steps its groups on (default: the cores left to it, "
+                     "every core / N); results are the same for every count")
+        ->type_name("T")
+        ->check(CLI::Range(1u, 1024u));
     command->add_option("--jobs", options->Jobs, "runs at a time (default: every core)")
         ->type_name("N")
         ->check(CLI::Range(1u, 4096u));

@@ -270,7 +270,8 @@ bool RunIsFinished(const TExperiment& experiment, const std::vector<std::string>
     return readRun(experiment, header, dir, run).has_value();
 }
 
-void RunOne(const TExperiment& experiment, const std::string& dir, std::size_t run) {
+void RunOne(const TExperiment& experiment, const std::string& dir, std::size_t run,
+            unsigned threads) {
     const auto start = Clock::now();
     if (run >= experiment.RunCount())
         throw std::runtime_error("There is no run " + std::to_string(run) + " in " +
@@ -279,6 +280,7 @@ void RunOne(const TExperiment& experiment, const std::string& dir, std::size_t r
     const TRunPlan plan = PlanRun(experiment, run);
     const TSceneJson scene = RunScene(experiment, plan);
     const auto simulation = BuildSimulation(scene);
+    simulation->SetThreads(threads);
     const TMeasureLayout layout = LayOutMeasures(experiment, *simulation);
 
     const std::filesystem::path runs = std::filesystem::path(dir) / "runs";
@@ -342,7 +344,7 @@ void RunOne(const TExperiment& experiment, const std::string& dir, std::size_t r
 }
 
 std::size_t RunMany(const TExperiment& experiment, const std::string& dir,
-                    const std::vector<std::size_t>& runs, unsigned jobs) {
+                    const std::vector<std::size_t>& runs, unsigned jobs, unsigned threads) {
     const std::vector<std::string> header = ResultHeader(experiment);
     std::vector<std::size_t> pending;
     for (const std::size_t run : runs)
@@ -360,9 +362,10 @@ std::size_t RunMany(const TExperiment& experiment, const std::string& dir,
     while (true) {
         while (failed.empty() && running.size() < std::max(jobs, 1u) && next < pending.size()) {
             const std::size_t run = pending[next++];
-            running.emplace(startChild(program, {"sweep", experiment.File, "-o", dir, "--run",
-                                                 std::to_string(run)}),
-                            run);
+            running.emplace(
+                startChild(program, {"sweep", experiment.File, "-o", dir, "--run",
+                                     std::to_string(run), "--threads", std::to_string(threads)}),
+                run);
         }
         if (running.empty())
             break;

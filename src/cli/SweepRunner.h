@@ -33,15 +33,18 @@ std::vector<std::string> ResultHeader(const TExperiment& experiment);
 bool RunIsFinished(const TExperiment& experiment, const std::vector<std::string>& header,
                    const std::string& dir, std::size_t run);
 
-// Builds and runs one run in this process and writes its files.
-void RunOne(const TExperiment& experiment, const std::string& dir, std::size_t run);
+// Builds and runs one run in this process, its groups stepped on `threads`
+// threads, and writes its files.
+void RunOne(const TExperiment& experiment, const std::string& dir, std::size_t run,
+            unsigned threads = 1);
 
 // Runs the given runs, at most `jobs` at a time, each in a process of its own
-// (this program with the hidden option "--run K"), skipping those already
-// finished. Progress goes to stderr when it is a terminal. Returns the number
-// of runs that failed; after a failure no further run is started.
+// (this program with the hidden option "--run K") that steps on `threads`
+// threads, skipping those already finished. Progress goes to stderr when it
+// is a terminal. Returns the number of runs that failed; after a failure no
+// further run is started.
 std::size_t RunMany(const TExperiment& experiment, const std::string& dir,
-                    const std::vector<std::size_t>& runs, unsigned jobs);
+                    const std::vector<std::size_t>& runs, unsigned jobs, unsigned threads = 1);
 
 // Writes results.csv, summary.csv and timings.csv from the run files there
 // are, and returns the runs whose files are missing.

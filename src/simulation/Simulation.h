@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundations/NamedObject.h"
+#include "simulation/ConcurrentSteps.h"
 #include "simulation/SimulationHost.h"
 #include "steering/ObstacleIndex.h"
 #include "world/Bug.h"
@@ -52,9 +53,9 @@ public:
     bool IsAtStart() const { return CurrentFrame == 0 && CurrentSecond == 0; }
     // The context a bug's Step sees in the current frame.
     TFrameContext FrameContext() const;
-    // Steps every member of the group in member order, keeping the spatial
-    // indexes up to date as the members move. beforeStep(i, bug) runs just
-    // before member i steps.
+    // Steps every member of the group, in effect in member order, keeping the
+    // spatial indexes up to date as the members move. beforeStep(i, bug) sees
+    // member i as it is before its step (on several threads, before any step).
     template <typename BeforeStep>
     void StepMembers(TBugGroup& group, TFrameContext frame, BeforeStep&& beforeStep);
     void StepMembers(TBugGroup& group, const TFrameContext& frame) {
@@ -172,6 +173,11 @@ public:
     // Neighbour and obstacle searches go through spatial indexes. Off, every
     // search walks its whole list: the reference the indexes must match.
     bool UseSpatialIndex = true;
+    // Large groups are stepped on this many threads (with the spatial
+    // indexes), with the same results as on one.
+    void SetThreads(unsigned threads) { stepper_.SetThreads(threads); }
+    unsigned Threads() const { return stepper_.Threads(); }
+    TConcurrentStepper& Stepper() { return stepper_; }
 
 private:
     // The record that follows the magic, as the simulation is now.
@@ -183,6 +189,7 @@ private:
                    Extended y2);
 
     TObstacleIndex obstacleIndex_;
+    TConcurrentStepper stepper_;
     ISimulationHost defaultHost_;
     ISimulationHost* host_ = &defaultHost_;
     // A blocking Run is in its loop.
@@ -195,11 +202,19 @@ void TSimulation::StepMembers(TBugGroup& group, TFrameContext frame, BeforeStep&
     TNeighbourGrid& grid = group.Neighbours;
     grid.Reset();
     obstacleIndex_.Invalidate();
+    const auto& members = group.Members;
     if (UseSpatialIndex) {
         frame.Neighbours = &grid;
         frame.Obstacles = &obstacleIndex_;
+        if (stepper_.Prepare(group, frame)) {
+            // Each member is seen before its own step, which is the only one
+            // that changes it.
+            for (std::size_t i = 0; i < members.size(); ++i)
+                beforeStep(i, *members[i]);
+            stepper_.StepPrepared();
+            return;
+        }
     }
-    const auto& members = group.Members;
     for (std::size_t i = 0; i < members.size(); ++i) {
         PrefetchStepData(members, i + 1);
         TBug& bug = *members[i];

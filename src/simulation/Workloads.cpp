@@ -1,9 +1,11 @@
 #include "simulation/Workloads.h"
 
+#include "foundations/Fnv.h"
 #include "foundations/Random.h"
 #include "simulation/Simulation.h"
 #include "steering/SteeringBehaviour.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kova {
@@ -85,6 +87,18 @@ void BuildObstacleWorkload(TSimulation& simulation, const TWorkloadOptions& opti
     TBugGroup& group = addGroup(simulation);
     group.Template.Behaviours->push_back(std::move(avoidance));
     scatterMembers(simulation, group, options.Bugs);
+}
+
+std::uint64_t StateDigest(const TSimulation& simulation) {
+    TFnv1a hash;
+    // The ten bytes of an x87 extended value; the rest is padding.
+    constexpr std::size_t kExtendedBytes = 10;
+    for (const auto& group : simulation.Groups)
+        for (const auto& member : group->Members)
+            for (const Vector* vector : {&member->Position, &member->Velocity})
+                for (int i = 0; i < kVectorDimension; ++i)
+                    hash.Add(&(*vector)[i], std::min(sizeof(Extended), kExtendedBytes));
+    return hash.Value();
 }
 
 } // namespace kova

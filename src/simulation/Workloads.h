@@ -26,4 +26,8 @@ void BuildFlockWorkload(TSimulation& simulation, const TWorkloadOptions& options
 // lines and half circles, scattered over a 2000 x 2000 m arena.
 void BuildObstacleWorkload(TSimulation& simulation, const TWorkloadOptions& options);
 
+// A fingerprint of every bug's position and velocity, all 80 bits of each
+// value: two runs that end with the same digest almost surely ended alike.
+std::uint64_t StateDigest(const TSimulation& simulation);
+
 } // namespace kova

@@ -20,7 +20,8 @@ struct TSelectionKey {
     bool operator==(const TSelectionKey&) const = default;
 };
 
-std::uint64_t lastCombination = 0;
+// Each thread numbers the combinations it evaluates.
+thread_local std::uint64_t lastCombination = 0;
 
 Vector cohesionOrAlignment(const std::vector<TNeighbour>& neighbours,
                            const Vector* TNeighbour::*field, const Vector& own) {

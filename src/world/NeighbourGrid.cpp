@@ -15,12 +15,16 @@ namespace {
 constexpr Extended kCellsPerMember = 4;
 constexpr Extended kMinimumCells = 64;
 constexpr std::size_t kBuildLookahead = 8;
+// A search wrapping around an axis with fewer cells could visit a cell twice.
+constexpr std::uint32_t kLeastWrappingCells = 4;
 
 // Cells along one axis: at least one, and never more than the whole grid may
 // have, so that an arena far longer than it is wide (a file can hold any size)
 // cannot ask for more cells than memory or a 32-bit count holds.
-std::uint32_t axisCount(Extended extent, Extended cellSize, Extended maxCells) {
-    const Extended count = ceill(extent / cellSize);
+// With whole cells the count is rounded down, so that the last cell is at
+// least as wide as the others (and at most twice).
+std::uint32_t axisCount(Extended extent, Extended cellSize, Extended maxCells, bool wholeCells) {
+    const Extended count = wholeCells ? floorl(extent / cellSize) : ceill(extent / cellSize);
     if (!(count > 1))
         return 1;
     return static_cast<std::uint32_t>(std::min(count, maxCells));
@@ -34,34 +38,63 @@ TGridEntry entryOf(std::uint32_t index, const TMemberState& state) {
 
 void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Extended arenaWidth,
                            Extended arenaHeight, Extended cellSize) {
-    const Extended width = arenaWidth > 0 ? arenaWidth : 1;
-    const Extended height = arenaHeight > 0 ? arenaHeight : 1;
-    const Extended maxCells =
-        std::max(kMinimumCells, kCellsPerMember * static_cast<Extended>(members.size()));
-    Extended cell = cellSize > 0 ? cellSize : 1;
-    if ((width / cell) * (height / cell) > maxCells)
-        cell = sqrtl(width * height / maxCells);
-    cellSize_ = static_cast<double>(cell);
-    columns_ = axisCount(width, cell, maxCells);
-    rows_ = axisCount(height, cell, maxCells);
+    SetMemberCount(members.size());
+    CaptureStates(members, 0, members.size());
+    fileStates(arenaWidth, arenaHeight, cellSize, false);
+    concurrent_ = false;
+    built_ = true;
+}
 
-    // The entries are sorted into their cells by counting. The arrays keep
-    // their capacity, so rebuilding every frame does not allocate once the
-    // grid has reached its size.
-    const std::uint32_t count = static_cast<std::uint32_t>(members.size());
-    columnStarts_.assign(static_cast<std::size_t>(columns_ + 1) * rows_, 0);
+void TNeighbourGrid::SetMemberCount(std::size_t count) {
     placeOfMember_.resize(count);
     states_.resize(count);
-    // Count each cell's members in the start of the column after it.
-    for (std::uint32_t i = 0; i < count; ++i) {
+}
+
+void TNeighbourGrid::CaptureStates(const std::vector<std::unique_ptr<TBug>>& members,
+                                   std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) {
         // Members lie scattered in memory; ask for a later one's motion while
-        // this one is counted.
-        if (i + kBuildLookahead < count) {
+        // this one is copied.
+        if (i + kBuildLookahead < end) {
             const TBug& later = *members[i + kBuildLookahead];
             PrefetchLine(&later.Position);
             PrefetchLine(&later.Velocity);
         }
         states_[i] = {members[i]->Position, members[i]->Velocity};
+    }
+}
+
+bool TNeighbourGrid::FileCapturedStates(Extended arenaWidth, Extended arenaHeight,
+                                        Extended cellSize, Extended allowance) {
+    fileStates(arenaWidth, arenaHeight, cellSize, true);
+    built_ = columns_ >= kLeastWrappingCells && rows_ >= kLeastWrappingCells;
+    concurrent_ = built_;
+    allowance_ = static_cast<double>(allowance);
+    width_ = static_cast<double>(arenaWidth);
+    height_ = static_cast<double>(arenaHeight);
+    return built_;
+}
+
+void TNeighbourGrid::fileStates(Extended arenaWidth, Extended arenaHeight, Extended cellSize,
+                                bool wholeCells) {
+    const Extended width = arenaWidth > 0 ? arenaWidth : 1;
+    const Extended height = arenaHeight > 0 ? arenaHeight : 1;
+    const auto count = static_cast<std::uint32_t>(states_.size());
+    const Extended maxCells =
+        std::max(kMinimumCells, kCellsPerMember * static_cast<Extended>(count));
+    Extended cell = cellSize > 0 ? cellSize : 1;
+    if ((width / cell) * (height / cell) > maxCells)
+        cell = sqrtl(width * height / maxCells);
+    cellSize_ = static_cast<double>(cell);
+    columns_ = axisCount(width, cell, maxCells, wholeCells);
+    rows_ = axisCount(height, cell, maxCells, wholeCells);
+
+    // The entries are sorted into their cells by counting. The arrays keep
+    // their capacity, so rebuilding every frame does not allocate once the
+    // grid has reached its size. Count each cell's members in the start of
+    // the column after it.
+    columnStarts_.assign(static_cast<std::size_t>(columns_ + 1) * rows_, 0);
+    for (std::uint32_t i = 0; i < count; ++i) {
         const TGridEntry entry = entryOf(i, states_[i]);
         TPlace& place = placeOfMember_[i];
         place.Row = rowOf(entry.Y);
@@ -83,7 +116,6 @@ void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Ex
         place.Slot = nextSlot_[startIndex(place.Row, place.Column)]++;
         rowEntries_[place.Row][place.Slot] = entryOf(i, states_[i]);
     }
-    built_ = true;
 }
 
 std::uint32_t TNeighbourGrid::columnOf(double x) const {
@@ -117,6 +149,33 @@ void TNeighbourGrid::shift(std::uint32_t index, std::uint32_t to) {
 }
 
 void TNeighbourGrid::Update(std::uint32_t index, const TBug& member) {
+    if (!concurrent_) {
+        Relocate(index, member);
+        return;
+    }
+    states_[index] = {member.Position, member.Velocity};
+    const TPlace& place = placeOfMember_[index];
+    rowEntries_[place.Row][place.Slot] = entryOf(index, states_[index]);
+}
+
+int TNeighbourGrid::wrappedRuns(double centre, double reach, double extent, std::uint32_t count,
+                                TCellRun (&runs)[2]) const {
+    const double low = centre - reach;
+    const double high = centre + reach;
+    runs[0] = {GridAxisCell(std::max(low, 0.0), cellSize_, count),
+               GridAxisCell(std::min(high, extent), cellSize_, count)};
+    if (low < 0) {
+        runs[1] = {GridAxisCell(extent + low, cellSize_, count), count - 1};
+        return 2;
+    }
+    if (high > extent) {
+        runs[1] = {0, GridAxisCell(high - extent, cellSize_, count)};
+        return 2;
+    }
+    return 1;
+}
+
+void TNeighbourGrid::Relocate(std::uint32_t index, const TBug& member) {
     states_[index] = {member.Position, member.Velocity};
     const TGridEntry entry = entryOf(index, states_[index]);
     const std::uint32_t row = rowOf(entry.Y);

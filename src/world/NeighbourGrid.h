@@ -30,18 +30,45 @@ struct TGridEntry {
 };
 
 // A uniform grid over the members of one group, used to find the members near
-// a point without testing every member. It follows each member as it moves
-// within a frame. It only narrows the search: callers still apply the exact
-// range test to every candidate, so results are the same as with a walk over
-// all members.
+// a point without testing every member. It only narrows the search: callers
+// still apply the exact range test to every candidate, so results are the same
+// as with a walk over all members.
+//
+// Built for one thread, the grid follows each member as it moves within a
+// frame. Built for concurrent steps, members stay in the cells they started
+// the frame in and only their entries' positions follow them, so that steps
+// on different threads never move each other's entries; searches reach
+// further by the distance a member can move in the frame, and wrap around the
+// arena's edges, across which members that leave the arena come back in.
 class TNeighbourGrid {
 public:
     // Indexes the members at their current positions over the arena, with
     // cells at least cellSize wide (wider when the arena would need too many).
     void Build(const std::vector<std::unique_ptr<TBug>>& members, Extended arenaWidth,
                Extended arenaHeight, Extended cellSize);
-    // Member `index` has moved (or changed its velocity).
+    // Member `index` has moved (or changed its velocity). In a grid built for
+    // concurrent steps the member keeps its cell; its position must then be
+    // within the motion allowance of where it started the frame, around the
+    // arena's edges.
     void Update(std::uint32_t index, const TBug& member);
+    // Member `index` has moved anywhere: it is filed in the cell where it now
+    // is. In a grid built for concurrent steps no other step may run meanwhile.
+    void Relocate(std::uint32_t index, const TBug& member);
+
+    // Concurrent steps: SetMemberCount sizes the grid, CaptureStates (on any
+    // threads, for disjoint ranges) copies the members' states, and
+    // FileCapturedStates files them, with cells at least cellSize wide and
+    // searches reaching `allowance` further. Returns false, leaving the grid
+    // unbuilt, when the arena holds fewer than four cells along an axis, too
+    // few for searches that wrap around it.
+    void SetMemberCount(std::size_t count);
+    void CaptureStates(const std::vector<std::unique_ptr<TBug>>& members, std::size_t begin,
+                       std::size_t end);
+    bool FileCapturedStates(Extended arenaWidth, Extended arenaHeight, Extended cellSize,
+                            Extended allowance);
+    // The grid's columns, and the column member `index` is filed in.
+    std::uint32_t Columns() const { return columns_; }
+    std::uint32_t ColumnOfMember(std::uint32_t index) const { return placeOfMember_[index].Column; }
     // The position and velocity of member `index` as they stand now.
     const TMemberState& State(std::uint32_t index) const { return states_[index]; }
 
@@ -58,7 +85,10 @@ public:
 
     // Forgets the members' positions; the first search of a member loop builds
     // the grid, and the loop then keeps it up to date as members move.
-    void Reset() { built_ = false; }
+    void Reset() {
+        built_ = false;
+        concurrent_ = false;
+    }
     bool Built() const { return built_; }
 
 private:
@@ -85,8 +115,26 @@ private:
     // Moves member `index` to column `to` of its row, one column at a time;
     // `columns_` stands for the end of the row.
     void shift(std::uint32_t index, std::uint32_t to);
+    // Sizes the cells and files every captured state; with whole cells none
+    // is narrower than cellSize.
+    void fileStates(Extended arenaWidth, Extended arenaHeight, Extended cellSize, bool wholeCells);
+    // The cells [first, last] along an axis of `count` cells, `extent` long,
+    // that hold the points within `reach` of `centre`, as up to two runs when
+    // the search wraps around the edges; returns the number of runs.
+    struct TCellRun {
+        std::uint32_t First;
+        std::uint32_t Last;
+    };
+    int wrappedRuns(double centre, double reach, double extent, std::uint32_t count,
+                    TCellRun (&runs)[2]) const;
 
     bool built_ = false;
+    // Built for concurrent steps: members keep their cells, searches reach
+    // `allowance_` further and wrap around the arena.
+    bool concurrent_ = false;
+    double allowance_ = 0;
+    double width_ = 0;
+    double height_ = 0;
     double cellSize_ = 1;
     std::uint32_t columns_ = 1;
     std::uint32_t rows_ = 1;
@@ -108,6 +156,24 @@ bool TNeighbourGrid::ForEachCandidateRun(const Vector& point, Extended range,
     // A slightly wider square than the range keeps members whose distance
     // rounds to just below the range inside it.
     const Extended reach = range * (1 + 1e-9L) + 1e-9L;
+    if (concurrent_) {
+        TCellRun columnRuns[2];
+        TCellRun rowRuns[2];
+        const double wide = static_cast<double>(reach) + allowance_;
+        const int columnRunCount =
+            wrappedRuns(static_cast<double>(point[0]), wide, width_, columns_, columnRuns);
+        const int rowRunCount =
+            wrappedRuns(static_cast<double>(point[1]), wide, height_, rows_, rowRuns);
+        for (int r = 0; r < rowRunCount; ++r)
+            for (std::uint32_t row = rowRuns[r].First; row <= rowRuns[r].Last; ++row) {
+                const std::uint32_t* starts = columnStarts(row);
+                const TGridEntry* entries = rowEntries_[row].data();
+                for (int c = 0; c < columnRunCount; ++c)
+                    visit(std::span<const TGridEntry>(entries + starts[columnRuns[c].First],
+                                                      entries + starts[columnRuns[c].Last + 1]));
+            }
+        return true;
+    }
     const std::uint32_t firstColumn = columnOf(static_cast<double>(point[0] - reach));
     const std::uint32_t lastColumn = columnOf(static_cast<double>(point[0] + reach));
     const std::uint32_t firstRow = rowOf(static_cast<double>(point[1] - reach));

@@ -116,5 +116,60 @@ TEST(NeighbourGrid, KeepsEveryMemberOnceWhereverMembersMove) {
     expectConsistent(grid, scene, random);
 }
 
+// Built for concurrent steps, members keep their cells: a search must still
+// reach every member within range once each has moved up to the allowance,
+// around the arena's edges too, where members leave and come back in.
+TEST(NeighbourGrid, ConcurrentStepsReachEveryMemberThatMovedWithinTheAllowance) {
+    InitVectors(2);
+    constexpr Extended kAllowance = 3;
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> inside(0, static_cast<double>(kArena));
+    std::uniform_real_distribution<double> step(-2.9, 2.9);
+    std::uniform_real_distribution<double> nearEdge(0, 2.5);
+    test::SteeringScene scene;
+    for (int i = 0; i < 400; ++i) {
+        // A quarter of the members start on the arena's edges and corners.
+        const double x =
+            i % 4 == 0 ? (i % 8 == 0 ? nearEdge(random) : 100 - nearEdge(random)) : inside(random);
+        const double y = i % 12 == 0 ? nearEdge(random) : inside(random);
+        scene.AddBug(Vector(x, y), Vector(1, 0));
+    }
+    const auto& members = scene.Group.Members;
+    TNeighbourGrid grid;
+    grid.SetMemberCount(members.size());
+    grid.CaptureStates(members, 0, members.size());
+    ASSERT_TRUE(grid.FileCapturedStates(kArena, kArena, (kRange + kAllowance) * 1.01L, kAllowance));
+    for (std::uint32_t i = 0; i < members.size(); ++i) {
+        TBug& bug = *members[i];
+        Vector& p = bug.Position;
+        p = Vector(p[0] + step(random), p[1] + step(random));
+        // Back into the arena as a step wraps a member.
+        for (int axis = 0; axis < 2; ++axis) {
+            if (p[axis] < 0)
+                p[axis] = kArena + p[axis];
+            if (p[axis] > kArena)
+                p[axis] = p[axis] - kArena;
+        }
+        grid.Update(i, bug);
+    }
+    for (int probe = 0; probe < 300; ++probe) {
+        const Vector point(inside(random), inside(random));
+        std::vector<int> visits(members.size());
+        for (const TGridEntry& entry : searchFrom(grid, point, kRange)) {
+            ASSERT_EQ(++visits[entry.Index], 1) << "member " << entry.Index << " twice";
+            EXPECT_EQ(entry.X, static_cast<double>(members[entry.Index]->Position[0]));
+        }
+        for (std::uint32_t i = 0; i < members.size(); ++i) {
+            Vector offset;
+            VecSub(members[i]->Position, point, offset);
+            if (VecLength(offset) < kRange) {
+                EXPECT_EQ(visits[i], 1) << "member " << i << " in range but not reached";
+            }
+        }
+    }
+    // Three cells along an axis are too few for searches that wrap.
+    EXPECT_FALSE(grid.FileCapturedStates(kArena, kArena, kArena / 3, kAllowance));
+}
+
 } // namespace
 } // namespace kova

@@ -17,19 +17,6 @@ using Strings = std::vector<std::string>;
 
 // --- damaged files ------------------------------------------------------------------
 
-// Every example simulation shipped with the program.
-std::vector<std::filesystem::path> ExampleFiles() {
-    const std::filesystem::path folder =
-        std::filesystem::path(KOVA_TEST_DATA_DIR).parent_path().parent_path() / "simulations";
-    std::vector<std::filesystem::path> files;
-    if (std::filesystem::is_directory(folder))
-        for (const auto& entry : std::filesystem::directory_iterator(folder))
-            if (entry.path().extension() == ".kvz")
-                files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 Bytes ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

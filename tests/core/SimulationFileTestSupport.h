@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -15,6 +16,19 @@
 namespace kova::test {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// Every example simulation shipped with the program.
+inline std::vector<std::filesystem::path> ExampleFiles() {
+    const std::filesystem::path folder =
+        std::filesystem::path(KOVA_TEST_DATA_DIR).parent_path().parent_path() / "simulations";
+    std::vector<std::filesystem::path> files;
+    if (std::filesystem::is_directory(folder))
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (entry.path().extension() == ".kvz")
+                files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
 
 inline Bytes SaveBytes(TSimulation& simulation) {
     TMemoryStream stream;

@@ -1,0 +1,328 @@
+#include "simulation/ConcurrentSteps.h"
+
+#include "steering/SteeringBehaviour.h"
+#include "world/BugGroup.h"
+#include "world/Trigger.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
+namespace kova {
+
+namespace {
+
+constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+
+// Ranges and moves beyond this share of the arena's shorter side would leave
+// the grid too few cells to deal out; such members step exclusively.
+constexpr Extended kLargestShareOfArena = 1.0L / 5;
+// Beyond this share of exclusive members a frame is stepped on one thread.
+constexpr std::size_t kMembersPerExclusive = 8;
+// Cells are this much wider than the furthest search reaches, so that
+// rounding never lets a search cover more than three of them.
+constexpr Extended kCellMargin = 1.01L;
+
+using TClock = std::chrono::steady_clock;
+
+double secondsSince(TClock::time_point start) {
+    return std::chrono::duration<double>(TClock::now() - start).count();
+}
+
+void pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    _mm_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
+
+// Waits until the counter is above `index`: spinning at first, as another
+// core usually moves it on within microseconds, then giving the processor
+// away, at last for a while at a time, in case the threads outnumber the
+// cores and the one to wait for is not running.
+void waitUntilAbove(const std::atomic<std::uint32_t>& counter, std::uint32_t index,
+                    double& waitedSeconds) {
+    if (counter.load(std::memory_order_acquire) > index)
+        return;
+    constexpr int kSpins = 2000;
+    constexpr int kYields = 200;
+    const TClock::time_point start = TClock::now();
+    for (int round = 0; counter.load(std::memory_order_acquire) <= index; ++round) {
+        if (round < kSpins)
+            pause();
+        else if (round < kSpins + kYields)
+            std::this_thread::yield();
+        else
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+    }
+    waitedSeconds += secondsSince(start);
+}
+
+bool isGroupBehaviour(std::uint8_t kind) {
+    return kind == bkCohesion || kind == bkAlignment || kind == bkSeparation;
+}
+
+} // namespace
+
+// One band's progress: the smallest member index it has not stepped yet, of
+// all its members and of those in its first and last columns (kNone once
+// there are none left). Each counter is written by the band's thread only.
+struct alignas(64) TConcurrentStepper::TBandProgress {
+    std::atomic<std::uint32_t> Next{0};
+    std::atomic<std::uint32_t> NextFirstColumn{0};
+    std::atomic<std::uint32_t> NextLastColumn{0};
+};
+
+TConcurrentStepper::TConcurrentStepper() = default;
+
+TConcurrentStepper::~TConcurrentStepper() = default;
+
+void TConcurrentStepper::SetThreads(unsigned threads) {
+    threads_ = std::max(1u, threads);
+    if (pool_ && pool_->Size() != threads_)
+        pool_.reset();
+}
+
+bool TConcurrentStepper::boundsStepOf(const TBug& bug, Extended& range, Extended& move) const {
+    // A due trigger draws random numbers and may change every value below.
+    for (const TTrigger* trigger : bug.Triggers)
+        if (trigger->IsDue(frame_.CurrentSecond, frame_.CurrentFrame))
+            return false;
+    range = 0;
+    for (const auto& behaviour : *bug.Behaviours) {
+        if (behaviour->TargetIsBug && behaviour->TargetBug != nullptr &&
+            behaviour->TargetBug->Group == group_)
+            return false;
+        if (isGroupBehaviour(behaviour->Kind)) {
+            if (!behaviour->SensorRangeOn || !(behaviour->SensorRange <= rangeLimit_))
+                return false;
+            range = std::max(range, behaviour->SensorRange);
+        }
+    }
+    // The velocity is capped at MaxSpeed and then raised to MinSpeed; a
+    // negative or missing cap leaves it unbounded.
+    if (!(bug.MaxSpeed >= 0) || !(fabsl(bug.MinSpeed) <= moveLimit_ * frame_.FPS))
+        return false;
+    const Extended speed = std::max(bug.MaxSpeed, bug.MinSpeed) * (1 + 1e-9L);
+    move = frame_.FPS != 0 ? speed / frame_.FPS : 0;
+    if (!(move <= moveLimit_))
+        return false;
+    // A member within one move of an edge may come back in at the other;
+    // that stays within `move` around the edges, where searches wrap too.
+    const Vector& p = bug.Position;
+    return p[0] >= 0 && p[0] <= frame_.ArenaWidth && p[1] >= 0 && p[1] <= frame_.ArenaHeight;
+}
+
+void TConcurrentStepper::classifyMembers(unsigned worker) {
+    const auto& members = group_->Members;
+    const std::size_t count = members.size();
+    const std::size_t begin = count * worker / threads_;
+    const std::size_t end = count * (worker + 1) / threads_;
+    group_->Neighbours.CaptureStates(members, begin, end);
+    TWorkerResult& result = results_[worker];
+    result.LargestRange = 0;
+    result.LargestMove = 0;
+    result.Exclusive.clear();
+    result.WaitedSeconds = 0;
+    for (std::size_t i = begin; i < end; ++i) {
+        Extended range = 0;
+        Extended move = 0;
+        const bool bounded = boundsStepOf(*members[i], range, move);
+        exclusive_[i] = bounded ? 0 : 1;
+        if (!bounded) {
+            result.Exclusive.push_back(static_cast<std::uint32_t>(i));
+            continue;
+        }
+        result.LargestRange = std::max(result.LargestRange, range);
+        result.LargestMove = std::max(result.LargestMove, move);
+    }
+}
+
+bool TConcurrentStepper::Prepare(TBugGroup& group, const TFrameContext& frame) {
+    ++concurrency_.GroupFrames;
+    const std::size_t count = group.Members.size();
+    if (threads_ < 2 || frame.Neighbours == nullptr || count < leastMembersPerThread_ * threads_ ||
+        count >= kNone)
+        return false;
+    if (!pool_) {
+        pool_ = std::make_unique<TWorkerPool>(threads_);
+        obstacleIndexes_ = std::vector<TObstacleIndex>(threads_);
+        results_.assign(threads_, {});
+        progress_ = std::make_unique<TBandProgress[]>(threads_);
+    }
+    group_ = &group;
+    frame_ = frame;
+    const Extended shorterSide = std::min(frame.ArenaWidth, frame.ArenaHeight);
+    rangeLimit_ = shorterSide * kLargestShareOfArena;
+    moveLimit_ = shorterSide * kLargestShareOfArena;
+
+    exclusive_.resize(count);
+    group.Neighbours.SetMemberCount(count);
+    pool_->Run([this](unsigned worker) { classifyMembers(worker); });
+
+    Extended range = 0;
+    Extended move = 0;
+    exclusiveMembers_.clear();
+    for (const TWorkerResult& result : results_) {
+        range = std::max(range, result.LargestRange);
+        move = std::max(move, result.LargestMove);
+        exclusiveMembers_.insert(exclusiveMembers_.end(), result.Exclusive.begin(),
+                                 result.Exclusive.end());
+    }
+    if (exclusiveMembers_.size() * kMembersPerExclusive > count)
+        return false;
+    // The reach of the widest search: the range as the grid widens it, and
+    // the distance the members found can have moved.
+    const Extended allowance = move * (1 + 1e-6L) + 1e-9L;
+    const Extended reach = range * (1 + 1e-9L) + 1e-9L + allowance;
+    TNeighbourGrid& grid = group.Neighbours;
+    if (!grid.FileCapturedStates(frame.ArenaWidth, frame.ArenaHeight, reach * kCellMargin,
+                                 allowance))
+        return false;
+
+    // Deal the columns out in bands of about equal member counts.
+    const std::uint32_t columns = grid.Columns();
+    std::vector<std::size_t> membersInColumn(columns);
+    columnOfMember_.resize(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        columnOfMember_[i] = grid.ColumnOfMember(i);
+        ++membersInColumn[columnOfMember_[i]];
+    }
+    bands_ = std::min<unsigned>(threads_, columns);
+    bandOfColumn_.assign(columns, 0);
+    firstColumnOfBand_.assign(bands_ + 1, columns);
+    std::size_t dealt = 0;
+    unsigned band = 0;
+    firstColumnOfBand_[0] = 0;
+    for (std::uint32_t column = 0; column < columns; ++column) {
+        // A band ends once it holds its share, leaving a column for each band
+        // still to come.
+        if (band + 1 < bands_ &&
+            (dealt >= count * (band + 1) / bands_ || columns - column == bands_ - band - 1)) {
+            ++band;
+            firstColumnOfBand_[band] = column;
+        }
+        bandOfColumn_[column] = band;
+        dealt += membersInColumn[column];
+    }
+    for (unsigned b = 0; b < bands_; ++b) {
+        progress_[b].Next.store(0, std::memory_order_relaxed);
+        progress_[b].NextFirstColumn.store(0, std::memory_order_relaxed);
+        progress_[b].NextLastColumn.store(0, std::memory_order_relaxed);
+    }
+    nextExclusive_.store(exclusiveMembers_.empty() ? kNone : exclusiveMembers_.front(),
+                         std::memory_order_relaxed);
+    for (TObstacleIndex& index : obstacleIndexes_)
+        index.Invalidate();
+    return true;
+}
+
+void TConcurrentStepper::StepPrepared() {
+    const TClock::time_point start = TClock::now();
+    pool_->Run([this](unsigned worker) {
+        if (worker < bands_)
+            stepBand(worker);
+    });
+    const double wall = secondsSince(start);
+    ++concurrency_.ConcurrentGroupFrames;
+    concurrency_.ConcurrentMembers += group_->Members.size();
+    concurrency_.ExclusiveMembers += exclusiveMembers_.size();
+    concurrency_.WallSeconds += wall;
+    for (unsigned b = 0; b < bands_; ++b)
+        concurrency_.SteppingSeconds += std::max(0.0, wall - results_[b].WaitedSeconds);
+    group_ = nullptr;
+}
+
+void TConcurrentStepper::stepBand(unsigned band) {
+    const auto& members = group_->Members;
+    TNeighbourGrid& grid = group_->Neighbours;
+    const std::uint32_t firstColumn = firstColumnOfBand_[band];
+    const std::uint32_t lastColumn = firstColumnOfBand_[band + 1] - 1;
+    TBandProgress& own = progress_[band];
+    // With two bands both sides face the same band; with one, none.
+    TBandProgress& before = progress_[(band + bands_ - 1) % bands_];
+    TBandProgress& after = progress_[(band + 1) % bands_];
+    double& waited = results_[band].WaitedSeconds;
+    waited = 0;
+
+    // The band's members in list order, and for each of the counters it
+    // publishes the next member that moves it on.
+    struct TEntry {
+        std::uint32_t Index;
+        bool InFirstColumn;
+        bool InLastColumn;
+        bool Exclusive;
+    };
+    thread_local std::vector<TEntry> entries;
+    entries.clear();
+    for (std::uint32_t i = 0; i < members.size(); ++i) {
+        const std::uint32_t column = columnOfMember_[i];
+        if (bandOfColumn_[column] == band)
+            entries.push_back({i, column == firstColumn, column == lastColumn, exclusive_[i] != 0});
+    }
+    thread_local std::vector<std::uint32_t> nextFirst;
+    thread_local std::vector<std::uint32_t> nextLast;
+    nextFirst.resize(entries.size() + 1);
+    nextLast.resize(entries.size() + 1);
+    nextFirst[entries.size()] = kNone;
+    nextLast[entries.size()] = kNone;
+    for (std::size_t k = entries.size(); k-- > 0;) {
+        nextFirst[k] = entries[k].InFirstColumn ? entries[k].Index : nextFirst[k + 1];
+        nextLast[k] = entries[k].InLastColumn ? entries[k].Index : nextLast[k + 1];
+    }
+    own.Next.store(entries.empty() ? kNone : entries.front().Index, std::memory_order_release);
+    own.NextFirstColumn.store(nextFirst[0], std::memory_order_release);
+    own.NextLastColumn.store(nextLast[0], std::memory_order_release);
+
+    TFrameContext frame = frame_;
+    frame.Neighbours = &grid;
+    frame.Obstacles = &obstacleIndexes_[band];
+    std::size_t exclusiveDone = 0;
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const TEntry& entry = entries[k];
+        const std::uint32_t i = entry.Index;
+        if (entry.Exclusive) {
+            for (unsigned b = 0; b < bands_; ++b)
+                if (b != band)
+                    waitUntilAbove(progress_[b].Next, i, waited);
+        } else {
+            waitUntilAbove(nextExclusive_, i, waited);
+            if (bands_ > 1) {
+                if (entry.InFirstColumn)
+                    waitUntilAbove(before.NextLastColumn, i, waited);
+                if (entry.InLastColumn)
+                    waitUntilAbove(after.NextFirstColumn, i, waited);
+            }
+        }
+        TBug& bug = *members[i];
+        frame.MemberIndex = i;
+        bug.Step(frame);
+        if (entry.Exclusive) {
+            grid.Relocate(i, bug);
+            // The exclusive members come one at a time, in list order.
+            while (exclusiveMembers_[exclusiveDone] != i)
+                ++exclusiveDone;
+            ++exclusiveDone;
+            nextExclusive_.store(
+                exclusiveDone < exclusiveMembers_.size() ? exclusiveMembers_[exclusiveDone] : kNone,
+                std::memory_order_release);
+        } else {
+            grid.Update(i, bug);
+        }
+        if (entry.InFirstColumn)
+            own.NextFirstColumn.store(nextFirst[k + 1], std::memory_order_release);
+        if (entry.InLastColumn)
+            own.NextLastColumn.store(nextLast[k + 1], std::memory_order_release);
+        own.Next.store(k + 1 < entries.size() ? entries[k + 1].Index : kNone,
+                       std::memory_order_release);
+    }
+}
+
+} // namespace kova

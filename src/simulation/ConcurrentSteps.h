@@ -1,0 +1,115 @@
+#pragma once
+
+#include "foundations/WorkerPool.h"
+#include "steering/ObstacleIndex.h"
+#include "world/Bug.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace kova {
+
+class TBugGroup;
+
+// How much of the stepping ran on several threads, since the counts were
+// last cleared.
+struct TConcurrency {
+    std::uint64_t GroupFrames = 0;
+    // Group frames whose members were stepped on several threads.
+    std::uint64_t ConcurrentGroupFrames = 0;
+    std::uint64_t ConcurrentMembers = 0;
+    // Members of those frames that had to step while no other member did.
+    std::uint64_t ExclusiveMembers = 0;
+    // The threads' time spent stepping, and the time the concurrent frames
+    // took on the clock: their ratio is the average number of members in
+    // flight.
+    double SteppingSeconds = 0;
+    double WallSeconds = 0;
+    double MembersInFlight() const { return WallSeconds > 0 ? SteppingSeconds / WallSeconds : 1; }
+};
+
+// Steps the members of one group on several threads with exactly the results
+// of stepping them one after another in list order, each member seeing the
+// new states of those before it and the old states of those after it.
+//
+// A member's step reads only the members its group behaviours perceive, and
+// they lie within its sensor range. Members far apart can therefore step at
+// the same time, in any order: a member waits only for the earlier members it
+// may read or that may read it. The frame's neighbour grid tells which those
+// are: members stay filed in the cells where the frame found them (searches
+// reach further by the distance a member can move in one frame), the grid's
+// columns are dealt out to the threads in bands, and each thread steps its
+// band's members in list order. A member in a band's first or last column
+// waits until the neighbouring band has stepped every member of its facing
+// column that comes earlier in the list.
+//
+// Members whose step cannot be bounded so (a trigger due this frame draws
+// random numbers in list order; a target bug of the same group or a group
+// behaviour without a sensor range reads members anywhere; an unbounded speed
+// or a place outside the arena) step exclusively: after every earlier member
+// and before any later one.
+class TConcurrentStepper {
+public:
+    TConcurrentStepper();
+    ~TConcurrentStepper();
+    TConcurrentStepper(const TConcurrentStepper&) = delete;
+    TConcurrentStepper& operator=(const TConcurrentStepper&) = delete;
+
+    // 1 steps every group on the calling thread.
+    void SetThreads(unsigned threads);
+    unsigned Threads() const { return threads_; }
+    // Groups with fewer members per thread are stepped on one thread, which
+    // is then faster.
+    void SetLeastMembersPerThread(std::size_t members) { leastMembersPerThread_ = members; }
+
+    // Readies the group's frame for StepPrepared: captures the members'
+    // states into the group's neighbour grid and files them. False when the
+    // group is stepped on one thread this frame (the grid is then left
+    // unbuilt).
+    bool Prepare(TBugGroup& group, const TFrameContext& frame);
+    // Steps every member of the prepared group once.
+    void StepPrepared();
+
+    const TConcurrency& Concurrency() const { return concurrency_; }
+    void ClearConcurrency() { concurrency_ = {}; }
+
+private:
+    struct TBandProgress;
+    struct TWorkerResult {
+        Extended LargestRange = 0;
+        Extended LargestMove = 0;
+        std::vector<std::uint32_t> Exclusive;
+        double WaitedSeconds = 0;
+    };
+    void classifyMembers(unsigned worker);
+    void stepBand(unsigned band);
+    bool boundsStepOf(const TBug& bug, Extended& range, Extended& move) const;
+
+    unsigned threads_ = 1;
+    std::size_t leastMembersPerThread_ = 2000;
+    std::unique_ptr<TWorkerPool> pool_;
+    std::vector<TObstacleIndex> obstacleIndexes_;
+    std::vector<TWorkerResult> results_;
+
+    // The frame being stepped.
+    TBugGroup* group_ = nullptr;
+    TFrameContext frame_;
+    Extended rangeLimit_ = 0;
+    Extended moveLimit_ = 0;
+    std::vector<std::uint8_t> exclusive_;
+    // The column each member started the frame in (an exclusive member's step
+    // may file it elsewhere while other threads are still dealing).
+    std::vector<std::uint32_t> columnOfMember_;
+    std::vector<std::uint32_t> exclusiveMembers_;
+    std::atomic<std::uint32_t> nextExclusive_{0};
+    std::vector<std::uint32_t> bandOfColumn_;
+    std::vector<std::uint32_t> firstColumnOfBand_;
+    unsigned bands_ = 0;
+    std::unique_ptr<TBandProgress[]> progress_;
+
+    TConcurrency concurrency_;
+};
+
+} // namespace kova

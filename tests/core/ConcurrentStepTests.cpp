@@ -1,0 +1,135 @@
+// Stepping a group on several threads must give exactly the bits of stepping
+// it on one, whatever the number of threads: every frame of the examples and
+// of a large flock mixed with members that must step on their own.
+
+#include "SimulationFileTestSupport.h"
+#include "SteeringTestSupport.h"
+
+#include "foundations/Random.h"
+#include "simulation/Simulation.h"
+#include "simulation/SimulationFile.h"
+#include "simulation/Workloads.h"
+#include "steering/SteeringBehaviour.h"
+#include "world/Trigger.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace kova {
+namespace {
+
+using TBuild = std::function<void(TSimulation&)>;
+
+struct TRun {
+    std::vector<std::uint64_t> FrameDigests;
+    TConcurrency Concurrency;
+};
+
+TRun runOn(unsigned threads, const TBuild& build, int frames) {
+    TSimulation simulation;
+    build(simulation);
+    simulation.SetThreads(threads);
+    // Small groups too, so that the examples are stepped concurrently.
+    simulation.Stepper().SetLeastMembersPerThread(1);
+    // Triggers draw from the shared generator.
+    SetRandSeed(5);
+    simulation.BeginRun();
+    TRun run;
+    for (int frame = 0; frame < frames; ++frame) {
+        simulation.StepFrame();
+        run.FrameDigests.push_back(StateDigest(simulation));
+    }
+    run.Concurrency = simulation.Stepper().Concurrency();
+    return run;
+}
+
+// Returns how many group frames each count stepped concurrently.
+std::vector<std::uint64_t> expectSameOnEveryThreadCount(const TBuild& build, int frames) {
+    const TRun reference = runOn(1, build, frames);
+    std::vector<std::uint64_t> concurrentFrames;
+    for (const unsigned threads : {2u, 3u, 8u}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads");
+        const TRun run = runOn(threads, build, frames);
+        concurrentFrames.push_back(run.Concurrency.ConcurrentGroupFrames);
+        EXPECT_EQ(run.FrameDigests.size(), reference.FrameDigests.size());
+        for (std::size_t frame = 0; frame < run.FrameDigests.size(); ++frame)
+            if (run.FrameDigests[frame] != reference.FrameDigests[frame]) {
+                ADD_FAILURE() << "first difference after frame " << frame;
+                break;
+            }
+    }
+    return concurrentFrames;
+}
+
+TEST(ConcurrentSteps, ExamplesGiveTheSameBitsOnAnyNumberOfThreads) {
+    const auto files = test::ExampleFiles();
+    ASSERT_FALSE(files.empty());
+    std::uint64_t concurrentFrames = 0;
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.filename().string());
+        for (const std::uint64_t frames : expectSameOnEveryThreadCount(
+                 [&](TSimulation& simulation) { OpenSimulationFile(simulation, file.string()); },
+                 150))
+            concurrentFrames += frames;
+    }
+    // The triggers example perceives its whole group and steps in order.
+    EXPECT_GT(concurrentFrames, 150u * 3 * (files.size() - 1));
+}
+
+#ifdef NDEBUG
+constexpr int kFlockFrames = 30;
+#else
+// Unoptimised and sanitizer builds step far more slowly.
+constexpr int kFlockFrames = 8;
+#endif
+
+// A flock of 20,000 with members that must step exclusively: a trigger due
+// in the third frame draws new speeds, a few seek the first member, one has
+// no speed cap, one no sensor range; others sit on the arena's edges and
+// corners and wrap round them, and some avoid obstacles.
+void buildMixedFlock(TSimulation& simulation) {
+    TWorkloadOptions options;
+    options.Bugs = 20000;
+    BuildFlockWorkload(simulation, options);
+    TTrigger* trigger = simulation.NewTrigger();
+    trigger->Second = 0;
+    trigger->Frame = 2;
+    trigger->Template.MaxSpeedVariantValue.Apply = true;
+    trigger->Template.MaxSpeedVariantValue.BaseValue = 60;
+    trigger->Template.MaxSpeedVariantValue.Difference = 50;
+    TObstacle* wall = simulation.CreateObstacle(TObstacle::kLine, 100, 100, 300, 120);
+    const auto& members = simulation.Groups[0]->Members;
+    const Extended width = simulation.Space.Width;
+    const Extended height = simulation.Space.Height;
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        TBug& bug = *members[i];
+        if (i % 97 == 0)
+            bug.Triggers.push_back(trigger);
+        if (i % 211 == 5) {
+            TSteeringBehaviour& seek = test::AddBehaviour(bug, bkSeek);
+            seek.TargetIsBug = true;
+            seek.TargetBug = members[0].get();
+        }
+        if (i % 50 == 7)
+            test::AddBehaviour(bug, bkObstacleAvoidance).Obstacles.push_back(wall);
+        if (i % 53 == 1) {
+            const Extended x = i % 2 == 0 ? 0 : width;
+            const Extended y = i % 3 == 0 ? height : (i % 3 == 1 ? 0 : bug.Position[1]);
+            bug.Position = Vector(x, y);
+        }
+    }
+    members[1000]->MaxSpeed = -5;
+    (*members[2000]->Behaviours)[0]->SensorRangeOn = false;
+}
+
+TEST(ConcurrentSteps, MixedFlockGivesTheSameBitsOnAnyNumberOfThreads) {
+    InitVectors(2);
+    for (const std::uint64_t frames : expectSameOnEveryThreadCount(buildMixedFlock, kFlockFrames))
+        EXPECT_EQ(frames, static_cast<std::uint64_t>(kFlockFrames));
+}
+
+} // namespace
+} // namespace kova
