@@ -299,21 +299,24 @@ TEST(CliRun, CountsFramesThroughTheLoopPoint) {
 TEST(CliBench, ReportsTimeSpeedAndMemoryForBothSearchPaths) {
     TempFolder folder;
     const std::vector<std::vector<std::string>> runs = {
-        {"bench", "--workload", "flock", "--bugs", "200", "--frames", "3"},
-        {"bench", "--workload", "flock", "--bugs", "200", "--frames", "3", "--direct"},
-        {"bench", "--workload", "obstacles", "--bugs", "50", "--obstacles", "20", "--frames", "2"},
+        {"bench", "--workload", "flock", "--bugs", "200", "--frames", "3", "--threads", "2"},
+        {"bench", "--workload", "flock", "--bugs", "200", "--frames", "3", "--direct", "--threads",
+         "1"},
+        {"bench", "--workload", "obstacles", "--bugs", "50", "--obstacles", "20", "--frames", "2",
+         "--threads", "1"},
     };
     const std::vector<std::string> firstLines = {
-        "workload: flock, 200 bugs, 3 frames, indexed search",
-        "workload: flock, 200 bugs, 3 frames, direct search",
-        "workload: obstacles, 50 bugs, 20 obstacles, 2 frames, indexed search",
+        "workload: flock, 200 bugs, 3 frames, indexed search, 2 threads",
+        "workload: flock, 200 bugs, 3 frames, direct search, 1 threads",
+        "workload: obstacles, 50 bugs, 20 obstacles, 2 frames, indexed search, 1 threads",
     };
+    std::vector<std::string> digests;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         SCOPED_TRACE(firstLines[i]);
         const CliResult result = RunCli(folder, runs[i]);
         ASSERT_EQ(result.Status, 0) << result.Err;
         const std::vector<std::string> lines = Lines(result.Out);
-        ASSERT_EQ(lines.size(), 6U) << result.Out;
+        ASSERT_EQ(lines.size(), 9U) << result.Out;
         EXPECT_EQ(lines[0], firstLines[i]);
         EXPECT_EQ(lines[1].rfind("time per frame: ", 0), 0U) << lines[1];
         EXPECT_EQ(lines[2].rfind("time per bug-step: ", 0), 0U) << lines[2];
@@ -324,7 +327,13 @@ TEST(CliBench, ReportsTimeSpeedAndMemoryForBothSearchPaths) {
         const double megabytes = std::stod(lines[5].substr(22));
         EXPECT_GT(megabytes, 1.0) << lines[5];
         EXPECT_GT(std::stod(lines[1].substr(16)), 0.0) << lines[1];
+        EXPECT_EQ(lines[6].rfind("frames stepped on several threads: ", 0), 0U) << lines[6];
+        EXPECT_EQ(lines[7].rfind("members in flight: ", 0), 0U) << lines[7];
+        EXPECT_EQ(lines[8].rfind("state digest: ", 0), 0U) << lines[8];
+        digests.push_back(lines[8]);
     }
+    // Neither the index nor the threads change the results.
+    EXPECT_EQ(digests[0], digests[1]);
     EXPECT_TRUE(folder.Files().empty());
 }
 
