@@ -7,82 +7,99 @@ namespace kova {
 
 namespace {
 
-// The behaviours of one bug usually share their range and angle settings
-// (cohesion, alignment and separation of a flock): their neighbours are then
-// selected once per combination. Positions do not change while one bug's
-// behaviours are evaluated.
-struct TSelectionKey {
-    std::uint64_t Combination = 0;
-    bool RangeOn = false;
-    bool AngleOn = false;
-    Extended Range = 0;
-    Extended Angle = 0;
-    bool operator==(const TSelectionKey&) const = default;
-};
-
-// Each thread numbers the combinations it evaluates.
-thread_local std::uint64_t lastCombination = 0;
-
-Vector cohesionOrAlignment(const std::vector<TNeighbour>& neighbours,
-                           const Vector* TNeighbour::*field, const Vector& own) {
-    Vector sum;
-    for (const TNeighbour& m : neighbours)
-        VecAdd(sum, *(m.*field), sum);
-    VecScale(sum, sum, 1 / static_cast<Extended>(neighbours.size()));
-    Vector force;
-    VecSub(sum, own, force);
-    return force;
+// The sums of cohesion and alignment, built up neighbour by neighbour in
+// member order, and turned into their forces: the mean of the neighbours'
+// positions (velocities) less the bug's own. The two share the walk over the
+// neighbours, and each keeps its own sum and operations, exactly as if it
+// were worked out alone. The kinds are template arguments, so that the loop
+// carries no tests for them.
+template <bool Cohesion, bool Alignment>
+void addMeanForces(const std::vector<TNeighbour>& neighbours, const TBug& bug,
+                   TGroupForces& forces) {
+    // The sums are kept apart from the results, which the compiler could not
+    // otherwise keep in registers: it would have to store them after every
+    // neighbour in case a neighbour's position shared their memory.
+    Vector positions;
+    Vector velocities;
+    for (const TNeighbour& m : neighbours) {
+        if constexpr (Cohesion)
+            VecAdd(positions, *m.Position, positions);
+        if constexpr (Alignment)
+            VecAdd(velocities, *m.Velocity, velocities);
+    }
+    if constexpr (Cohesion) {
+        VecScale(positions, positions, 1 / static_cast<Extended>(neighbours.size()));
+        VecSub(positions, bug.Position, forces.Cohesion);
+    }
+    if constexpr (Alignment) {
+        VecScale(velocities, velocities, 1 / static_cast<Extended>(neighbours.size()));
+        VecSub(velocities, bug.Velocity, forces.Alignment);
+    }
 }
 
+// Away from the neighbours: the mean of the directions from each neighbour
+// to the bug. The sum has a loop of its own: with the sums of the other
+// forces beside it, its values would no longer fit the processor's eight
+// registers of extended precision.
 Vector separation(const std::vector<TNeighbour>& neighbours, const TBug& bug) {
     const Extended share = 1 / static_cast<Extended>(neighbours.size());
-    // The sum is kept apart from the result, which the compiler could not
-    // otherwise keep in registers: it would have to store it after every
-    // neighbour in case a neighbour's position shared its memory.
+    const Vector position = bug.Position;
     Vector sum;
     for (const TNeighbour& m : neighbours) {
         Vector away;
-        VecSub(bug.Position, *m.Position, away);
+        VecSub(position, *m.Position, away);
         VecNormalize(away, away);
         VecScale(away, away, share);
         VecAdd(sum, away, sum);
     }
+    // A copy: had the sum been the result itself, the compiler would have had
+    // to store it after every neighbour, in case a neighbour's position
+    // shared its memory.
     return Vector(sum[0], sum[1]);
+}
+
+TGroupForces sumForces(const std::vector<TNeighbour>& neighbours, const TBug& bug,
+                       TGroupKinds kinds) {
+    TGroupForces forces;
+    const bool cohesion = (kinds & GroupKindBit(bkCohesion)) != 0;
+    const bool alignment = (kinds & GroupKindBit(bkAlignment)) != 0;
+    if (cohesion && alignment)
+        addMeanForces<true, true>(neighbours, bug, forces);
+    else if (cohesion)
+        addMeanForces<true, false>(neighbours, bug, forces);
+    else if (alignment)
+        addMeanForces<false, true>(neighbours, bug, forces);
+    if ((kinds & GroupKindBit(bkSeparation)) != 0)
+        forces.Separation = separation(neighbours, bug);
+    return forces;
 }
 
 } // namespace
 
-std::uint64_t NewCombination() {
-    return ++lastCombination;
+bool SameSelection(const TSteeringBehaviour& a, const TSteeringBehaviour& b) {
+    return a.SensorRangeOn == b.SensorRangeOn && a.AngleOn == b.AngleOn &&
+           a.SensorRange == b.SensorRange && a.Angle == b.Angle;
+}
+
+TGroupForces GroupForces(const TSteeringBehaviour& selection, const TBug& bug,
+                         const TFrameContext& frame, TGroupKinds kinds) {
+    // Runs for every bug every frame: the neighbour list reuses one buffer.
+    thread_local std::vector<TNeighbour> neighbours;
+    CollectNeighbours(selection, bug, frame, neighbours);
+    if (neighbours.empty())
+        return {};
+    return sumForces(neighbours, bug, kinds);
 }
 
 Vector GroupForce(const TSteeringBehaviour& behaviour, const TBug& bug) {
     return GroupForce(behaviour, bug, TFrameContext{});
 }
 
-Vector GroupForce(const TSteeringBehaviour& behaviour, const TBug& bug, const TFrameContext& frame,
-                  std::uint64_t combination) {
-    // Runs for every bug every frame: the neighbour list reuses one buffer.
-    thread_local std::vector<TNeighbour> neighbours;
-    thread_local TSelectionKey selected;
-    const TSelectionKey key{combination, behaviour.SensorRangeOn, behaviour.AngleOn,
-                            behaviour.SensorRange, behaviour.Angle};
-    if (combination == 0 || !(key == selected)) {
-        CollectNeighbours(behaviour, bug, frame, neighbours);
-        selected = key;
-    }
-    if (neighbours.empty())
+Vector GroupForce(const TSteeringBehaviour& behaviour, const TBug& bug,
+                  const TFrameContext& frame) {
+    if (!IsGroupKind(behaviour.Kind))
         return {};
-    switch (behaviour.Kind) {
-    case bkCohesion:
-        return cohesionOrAlignment(neighbours, &TNeighbour::Position, bug.Position);
-    case bkAlignment:
-        return cohesionOrAlignment(neighbours, &TNeighbour::Velocity, bug.Velocity);
-    case bkSeparation:
-        return separation(neighbours, bug);
-    default:
-        return {};
-    }
+    return GroupForces(behaviour, bug, frame, GroupKindBit(behaviour.Kind)).Of(behaviour.Kind);
 }
 
 } // namespace kova

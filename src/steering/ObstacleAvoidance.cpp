@@ -79,20 +79,19 @@ public:
         : bug_(bug), probeEnd_(probeEnd), range_(behaviour.SensorRange),
           best_(behaviour.SensorRange + 1) {}
 
-    void Consider(const TObstacle* obstacle) {
-        if (obstacle == nullptr)
-            return;
+    // The obstacle's figure is read from `figure`: the obstacle itself or a
+    // copy of its figure.
+    template <typename TFigure> void Consider(const TObstacle* obstacle, const TFigure& figure) {
         TIntersection hit;
-        if (obstacle->Kind == TObstacle::kLine) {
-            hit = IntersectSegments(bug_.Position, probeEnd_, obstacle->P1, obstacle->P2);
+        if (figure.Kind == TObstacle::kLine) {
+            hit = IntersectSegments(bug_.Position, probeEnd_, figure.P1, figure.P2);
             if (hit.Hit) {
                 Vector offset;
                 VecSub(bug_.Position, hit.Point, offset);
                 hit.Distance = VecLength(offset);
             }
-        } else if (obstacle->Kind == TObstacle::kCircle) {
-            hit = IntersectCircle(bug_.Position, probeEnd_, obstacle->Centre, obstacle->Radius,
-                                  range_);
+        } else if (figure.Kind == TObstacle::kCircle) {
+            hit = IntersectCircle(bug_.Position, probeEnd_, figure.Centre, figure.Radius, range_);
         } else {
             return;
         }
@@ -127,12 +126,13 @@ TObstacleHit FindNearestObstacle(const TSteeringBehaviour& behaviour, const TBug
         index->Prepare(obstacles);
         if (index->Candidates(bug.Position, probeEnd, behaviour.SensorRange, candidates)) {
             for (const std::uint32_t i : candidates)
-                nearest.Consider(obstacles[i]);
+                nearest.Consider(obstacles[i], index->Figure(i));
             return nearest.Result();
         }
     }
     for (const TObstacle* obstacle : obstacles)
-        nearest.Consider(obstacle);
+        if (obstacle != nullptr)
+            nearest.Consider(obstacle, *obstacle);
     return nearest.Result();
 }
 

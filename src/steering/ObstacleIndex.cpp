@@ -1,6 +1,7 @@
 #include "steering/ObstacleIndex.h"
 
 #include "foundations/GridAxis.h"
+#include "foundations/Prefetch.h"
 #include "world/Obstacle.h"
 
 #include <algorithm>
@@ -46,9 +47,14 @@ bool TObstacleIndex::finite(const TBox& box) {
 void TObstacleIndex::Invalidate() {
     obstacles_.clear();
     boxes_.clear();
+    figures_.clear();
     everywhere_.clear();
-    for (auto& cell : cells_)
-        cell.clear();
+    // A grid of one cell, which no search covers less than half of: every
+    // search walks the list until the next rebuild.
+    columns_ = 1;
+    rows_ = 1;
+    cellStarts_.assign(2, 0);
+    cellEntries_.clear();
 }
 
 void TObstacleIndex::Prepare(const TObstacleList& obstacles) {
@@ -70,6 +76,7 @@ TObstacleIndex::TBox TObstacleIndex::enclosingBox(Extended left, Extended top, E
 
 void TObstacleIndex::rebuild() {
     boxes_.clear();
+    figures_.resize(obstacles_.size());
     everywhere_.clear();
     // The obstacles the grid holds: lines and circles of finite extent.
     std::vector<std::uint32_t> gridded;
@@ -81,6 +88,7 @@ void TObstacleIndex::rebuild() {
             boxes_.push_back({0, 0, 0, 0});
             continue; // never hit, never a candidate
         }
+        figures_[i] = {o->P1, o->P2, o->Centre, o->Radius, o->Kind};
         Extended l, t, r, b;
         if (o->Kind == TObstacle::kLine) {
             l = std::min(o->P1[0], o->P2[0]);
@@ -120,19 +128,35 @@ void TObstacleIndex::rebuild() {
     cellSize_ = static_cast<double>(std::max(sqrtl(width * height / count), 1e-6L));
     columns_ = axisCount(width, cellSize_);
     rows_ = axisCount(height, cellSize_);
-    cells_.resize(static_cast<std::size_t>(columns_) * rows_);
-    for (auto& cell : cells_)
-        cell.clear();
-    firstCellOf_.assign(obstacles_.size(), TCell{0, 0});
-
+    // The entries are sorted into their cells by counting: each cell's count
+    // goes to the start of the cell after it, and the counts are then summed
+    // into the starts.
+    const std::size_t cellCount = static_cast<std::size_t>(columns_) * rows_;
+    cellStarts_.assign(cellCount + 1, 0);
+    const auto forEachCell = [&](std::uint32_t i, auto&& visit) {
+        const TBox& box = boxes_[i];
+        const std::uint32_t lastColumn = columnOf(box.right);
+        const std::uint32_t lastRow = rowOf(box.bottom);
+        for (std::uint32_t row = rowOf(box.top); row <= lastRow; ++row)
+            for (std::uint32_t column = columnOf(box.left); column <= lastColumn; ++column)
+                visit(row, column);
+    };
+    for (const std::uint32_t i : gridded)
+        forEachCell(i, [&](std::uint32_t row, std::uint32_t column) {
+            ++cellStarts_[static_cast<std::size_t>(row) * columns_ + column + 1];
+        });
+    for (std::size_t cell = 1; cell <= cellCount; ++cell)
+        cellStarts_[cell] += cellStarts_[cell - 1];
+    cellEntries_.resize(cellStarts_[cellCount]);
+    nextSlot_.assign(cellStarts_.begin(), cellStarts_.end() - 1);
     for (const std::uint32_t i : gridded) {
         const TBox& box = boxes_[i];
-        const TCell first{columnOf(box.left), rowOf(box.top)};
-        const TCell last{columnOf(box.right), rowOf(box.bottom)};
-        firstCellOf_[i] = first;
-        for (std::uint32_t row = first.Row; row <= last.Row; ++row)
-            for (std::uint32_t column = first.Column; column <= last.Column; ++column)
-                cells_[row * columns_ + column].push_back(i);
+        const std::uint32_t firstColumn = columnOf(box.left);
+        const std::uint32_t firstRow = rowOf(box.top);
+        forEachCell(i, [&](std::uint32_t row, std::uint32_t column) {
+            const std::size_t cell = static_cast<std::size_t>(row) * columns_ + column;
+            cellEntries_[nextSlot_[cell]++] = {box, i, column, firstColumn, firstRow};
+        });
     }
 }
 
@@ -172,22 +196,35 @@ bool TObstacleIndex::Candidates(const Vector& start, const Vector& end, Extended
     const std::uint32_t lastRow = rowOf(query.bottom);
     const std::uint64_t searched =
         static_cast<std::uint64_t>(lastColumn - firstColumn + 1) * (lastRow - firstRow + 1);
-    if (searched * 2 > cells_.size())
+    if (searched * 2 > static_cast<std::uint64_t>(columns_) * rows_)
         return false;
 
-    for (std::uint32_t row = firstRow; row <= lastRow; ++row)
-        for (std::uint32_t column = firstColumn; column <= lastColumn; ++column)
-            for (const std::uint32_t i : cells_[row * columns_ + column]) {
-                const TCell first = firstCellOf_[i];
-                if (column != std::max(first.Column, firstColumn) ||
-                    row != std::max(first.Row, firstRow))
-                    continue;
-                const TBox& box = boxes_[i];
-                if (box.right >= query.left && box.left <= query.right && box.bottom >= query.top &&
-                    box.top <= query.bottom)
-                    out.push_back(i);
-            }
+    for (std::uint32_t row = firstRow; row <= lastRow; ++row) {
+        const std::size_t rowStart = static_cast<std::size_t>(row) * columns_;
+        const TCellEntry* first = cellEntries_.data() + cellStarts_[rowStart + firstColumn];
+        const TCellEntry* last = cellEntries_.data() + cellStarts_[rowStart + lastColumn + 1];
+        // Whether an entry is kept is as good as random, so the verdicts are
+        // reached without branches: every index is written at the tail, and
+        // only the ones kept move the tail on.
+        const std::size_t kept = out.size();
+        out.resize(kept + static_cast<std::size_t>(last - first));
+        std::uint32_t* tail = out.data() + kept;
+        for (const TCellEntry* entry = first; entry != last; ++entry) {
+            const TBox& box = entry->Box;
+            const bool firstCovered = (entry->Column == std::max(entry->FirstColumn, firstColumn)) &
+                                      (row == std::max(entry->FirstRow, firstRow));
+            const bool overlaps = (box.right >= query.left) & (box.left <= query.right) &
+                                  (box.bottom >= query.top) & (box.top <= query.bottom);
+            *tail = entry->Index;
+            tail += firstCovered & overlaps;
+        }
+        out.resize(static_cast<std::size_t>(tail - out.data()));
+    }
     out.insert(out.end(), everywhere_.begin(), everywhere_.end());
+    // The caller reads the candidates' figures next; they are fetched while
+    // the candidates are sorted.
+    for (const std::uint32_t i : out)
+        PrefetchRange(&figures_[i], &figures_[i] + 1);
     std::sort(out.begin(), out.end());
     return true;
 }

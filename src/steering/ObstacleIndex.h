@@ -15,7 +15,8 @@ namespace kova {
 //
 // Bugs made from one template hold equal copies of one list; the grid is kept
 // for the last list prepared and reused while the lists keep holding the same
-// obstacles.
+// obstacles. It describes the obstacles as they were when it was built: it
+// must be invalidated whenever an obstacle may have changed.
 class TObstacleIndex {
 public:
     // Makes the grid describe this list, rebuilding it only when the list
@@ -30,6 +31,21 @@ public:
     // cover most of the grid and a walk over the whole list is cheaper.
     bool Candidates(const Vector& start, const Vector& end, Extended range,
                     std::vector<std::uint32_t>& out) const;
+
+    // The figure of an obstacle as the intersection tests read it, copied
+    // from the obstacle when the grid was built: the figures of the
+    // candidates lie next to each other, where the obstacles themselves lie
+    // scattered in memory. The fields are the obstacle's, value for value.
+    struct TFigure {
+        Vector P1;
+        Vector P2;
+        Vector Centre;
+        Extended Radius = 0;
+        std::uint8_t Kind = 0;
+    };
+    // The figure of the obstacle at `index` in the prepared list; only for
+    // the obstacles Candidates reports.
+    const TFigure& Figure(std::uint32_t index) const { return figures_[index]; }
 
 private:
     // Bounds in double precision, rounded outwards from the extended ones:
@@ -46,6 +62,7 @@ private:
 
     TObstacleList obstacles_;
     std::vector<TBox> boxes_;
+    std::vector<TFigure> figures_;
     // Obstacles whose extent is not finite are candidates of every search.
     std::vector<std::uint32_t> everywhere_;
     double left_ = 0;
@@ -53,14 +70,26 @@ private:
     double cellSize_ = 1;
     std::uint32_t columns_ = 1;
     std::uint32_t rows_ = 1;
-    std::vector<std::vector<std::uint32_t>> cells_;
-    // The top left cell of each obstacle's cells. An obstacle spanning
-    // several cells is reported only from the first of them a search covers.
-    struct TCell {
+    // The obstacles of each cell, cell after cell in rows: the entries of cell
+    // c lie from cellStarts_[c] up to cellStarts_[c + 1], so the cells of a
+    // row that a search covers are read as one run. An obstacle spanning
+    // several cells has an entry in each, and is reported only from the first
+    // of them a search covers; each entry carries what that test and the
+    // overlap test read, so that a search reads nothing else.
+    struct TCellEntry {
+        TBox Box;
+        std::uint32_t Index;
+        // The entry's own cell's column, and the top left cell of the
+        // obstacle's cells.
         std::uint32_t Column;
-        std::uint32_t Row;
+        std::uint32_t FirstColumn;
+        std::uint32_t FirstRow;
     };
-    std::vector<TCell> firstCellOf_;
+    std::vector<std::uint32_t> cellStarts_;
+    std::vector<TCellEntry> cellEntries_;
+    // The rebuild's next free entry of each cell; kept, as the grid is rebuilt
+    // every frame.
+    std::vector<std::uint32_t> nextSlot_;
 };
 
 } // namespace kova

@@ -89,8 +89,7 @@ void TSteeringBehaviour::LoadFromStream(TStream& stream) {
     stream.ReadRecordByte(Kind);
 }
 
-Vector BehaviourForce(TSteeringBehaviour& behaviour, TBug& bug, const TFrameContext& frame,
-                      std::uint64_t combination) {
+Vector BehaviourForce(TSteeringBehaviour& behaviour, TBug& bug, const TFrameContext& frame) {
     switch (behaviour.Kind) {
     case bkSeek:
     case bkFlee:
@@ -101,7 +100,7 @@ Vector BehaviourForce(TSteeringBehaviour& behaviour, TBug& bug, const TFrameCont
     case bkCohesion:
     case bkAlignment:
     case bkSeparation:
-        return GroupForce(behaviour, bug, frame, combination);
+        return GroupForce(behaviour, bug, frame);
     case bkObstacleAvoidance:
         return ObstacleAvoidance(behaviour, bug, frame);
     default:
@@ -111,12 +110,48 @@ Vector BehaviourForce(TSteeringBehaviour& behaviour, TBug& bug, const TFrameCont
 
 namespace {
 
-Vector linearCombination(const TBehaviourList& behaviours, TBug& bug, const TFrameContext& frame,
-                         std::uint64_t combination) {
+// The forces of one bug's behaviours in one frame, each worked out when the
+// combination asks for it. The group behaviours of a flock perceive the same
+// neighbours (their range and angle settings are alike): the first of them
+// asked for works out the forces of all the group kinds in the list over
+// those neighbours, in one pass, and the others take theirs from it.
+class TBehaviourForces {
+public:
+    TBehaviourForces(const TBehaviourList& behaviours, TBug& bug, const TFrameContext& frame)
+        : bug_(bug), frame_(frame), groupKinds_(groupKindsOf(behaviours)) {}
+
+    Vector Of(TSteeringBehaviour& behaviour) {
+        if (!IsGroupKind(behaviour.Kind))
+            return BehaviourForce(behaviour, bug_, frame_);
+        if (selection_ == nullptr || !SameSelection(*selection_, behaviour)) {
+            groupForces_ = GroupForces(behaviour, bug_, frame_, groupKinds_);
+            selection_ = &behaviour;
+        }
+        return groupForces_.Of(behaviour.Kind);
+    }
+
+private:
+    static TGroupKinds groupKindsOf(const TBehaviourList& behaviours) {
+        TGroupKinds kinds = 0;
+        for (const auto& behaviour : behaviours)
+            if (IsGroupKind(behaviour->Kind))
+                kinds |= GroupKindBit(behaviour->Kind);
+        return kinds;
+    }
+
+    TBug& bug_;
+    const TFrameContext& frame_;
+    TGroupKinds groupKinds_;
+    // The behaviour whose neighbours groupForces_ were worked out over.
+    const TSteeringBehaviour* selection_ = nullptr;
+    TGroupForces groupForces_;
+};
+
+Vector linearCombination(const TBehaviourList& behaviours, TBehaviourForces& forces) {
     Vector sum;
     int count = 0;
     for (const auto& behaviour : behaviours) {
-        const Vector force = BehaviourForce(*behaviour, bug, frame, combination);
+        const Vector force = forces.Of(*behaviour);
         if (!VecIsZero(force)) {
             VecAdd(sum, force, sum);
             ++count;
@@ -127,12 +162,11 @@ Vector linearCombination(const TBehaviourList& behaviours, TBug& bug, const TFra
     return sum;
 }
 
-Vector weightedCombination(const TBehaviourList& behaviours, TBug& bug, const TFrameContext& frame,
-                           std::uint64_t combination) {
+Vector weightedCombination(const TBehaviourList& behaviours, TBehaviourForces& forces) {
     Vector sum;
     Extended totalWeight = 0;
     for (const auto& behaviour : behaviours) {
-        Vector force = BehaviourForce(*behaviour, bug, frame, combination);
+        Vector force = forces.Of(*behaviour);
         if (!VecIsZero(force)) {
             VecScale(force, force, behaviour->Weight);
             VecAdd(sum, force, sum);
@@ -144,10 +178,9 @@ Vector weightedCombination(const TBehaviourList& behaviours, TBug& bug, const TF
     return sum;
 }
 
-Vector priorityCombination(const TBehaviourList& behaviours, TBug& bug, const TFrameContext& frame,
-                           std::uint64_t combination) {
+Vector priorityCombination(const TBehaviourList& behaviours, TBehaviourForces& forces) {
     for (const auto& behaviour : behaviours) {
-        const Vector force = BehaviourForce(*behaviour, bug, frame, combination);
+        const Vector force = forces.Of(*behaviour);
         if (!VecIsZero(force))
             return force;
     }
@@ -161,18 +194,23 @@ Vector CombineSteering(TBug& bug, const TFrameContext& frame) {
     // before the combination), so the list is used without holding a share
     // of it: copying the shared pointer costs two atomic operations per step.
     const TBehaviourList& behaviours = *bug.Behaviours;
-    const std::uint64_t combination = NewCombination();
     Vector force;
     switch (bug.CombinationMethod) {
-    case cmLinearCombination:
-        force = linearCombination(behaviours, bug, frame, combination);
+    case cmLinearCombination: {
+        TBehaviourForces forces(behaviours, bug, frame);
+        force = linearCombination(behaviours, forces);
         break;
-    case cmWeightFactors:
-        force = weightedCombination(behaviours, bug, frame, combination);
+    }
+    case cmWeightFactors: {
+        TBehaviourForces forces(behaviours, bug, frame);
+        force = weightedCombination(behaviours, forces);
         break;
-    case cmPriority:
-        force = priorityCombination(behaviours, bug, frame, combination);
+    }
+    case cmPriority: {
+        TBehaviourForces forces(behaviours, bug, frame);
+        force = priorityCombination(behaviours, forces);
         break;
+    }
     default:
         // Priorized dithering was never implemented: no behaviour is evaluated.
         break;

@@ -29,6 +29,12 @@ enum TBehaviourKind : std::uint8_t {
 };
 inline constexpr int kBehaviourKindCount = 9;
 
+// Whether the kind is one of the group behaviours, which steer by the other
+// members of the bug's group.
+constexpr bool IsGroupKind(std::uint8_t kind) {
+    return kind == bkCohesion || kind == bkAlignment || kind == bkSeparation;
+}
+
 // Combination methods of a bug's behaviour forces.
 enum TCombinationMethod : std::uint8_t {
     cmLinearCombination = 0,
@@ -97,13 +103,13 @@ public:
 };
 
 // The force this behaviour asks of this bug in this frame; zero when it has
-// nothing to act on or its kind is unknown. Group behaviours evaluated under
-// one combination number share their neighbour selection (0 shares nothing).
-Vector BehaviourForce(TSteeringBehaviour& behaviour, TBug& bug, const TFrameContext& frame,
-                      std::uint64_t combination = 0);
+// nothing to act on or its kind is unknown.
+Vector BehaviourForce(TSteeringBehaviour& behaviour, TBug& bug, const TFrameContext& frame);
 
 // The bug's one steering force for this frame from its current behaviour list
-// and combination method; the bug's own velocity when that force is zero.
+// and combination method; the bug's own velocity when that force is zero. The
+// group behaviours of the list with the same range and angle settings share
+// one selection of neighbours.
 Vector CombineSteering(TBug& bug, const TFrameContext& frame);
 
 } // namespace kova
