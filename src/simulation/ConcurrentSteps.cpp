@@ -29,6 +29,10 @@ constexpr std::size_t kMembersPerExclusive = 8;
 // rounding never lets a search cover more than three of them.
 constexpr Extended kCellMargin = 1.01L;
 
+// Members are classified so fast that their data must be asked for well
+// ahead.
+constexpr std::size_t kClassifyPrefetchSpacing = 4;
+
 using TClock = std::chrono::steady_clock;
 
 double secondsSince(TClock::time_point start) {
@@ -125,16 +129,21 @@ void TConcurrentStepper::classifyMembers(unsigned worker) {
     const std::size_t count = members.size();
     const std::size_t begin = count * worker / threads_;
     const std::size_t end = count * (worker + 1) / threads_;
-    group_->Neighbours.CaptureStates(members, begin, end);
+    TNeighbourGrid& grid = group_->Neighbours;
     TWorkerResult& result = results_[worker];
     result.LargestRange = 0;
     result.LargestMove = 0;
     result.Exclusive.clear();
     result.WaitedSeconds = 0;
     for (std::size_t i = begin; i < end; ++i) {
+        // The classification reads what the step reads, in a fraction of the
+        // time.
+        PrefetchStepData(members, i + kClassifyPrefetchSpacing, kClassifyPrefetchSpacing);
+        const TBug& bug = *members[i];
+        grid.CaptureState(static_cast<std::uint32_t>(i), bug);
         Extended range = 0;
         Extended move = 0;
-        const bool bounded = boundsStepOf(*members[i], range, move);
+        const bool bounded = boundsStepOf(bug, range, move);
         exclusive_[i] = bounded ? 0 : 1;
         if (!bounded) {
             result.Exclusive.push_back(static_cast<std::uint32_t>(i));
@@ -301,6 +310,8 @@ void TConcurrentStepper::stepBand(unsigned band) {
                     waitUntilAbove(after.NextFirstColumn, i, waited);
             }
         }
+        PrefetchStepData([&](std::size_t n) -> const TBug& { return *members[entries[n].Index]; },
+                         entries.size(), k + 1);
         TBug& bug = *members[i];
         frame.MemberIndex = i;
         bug.Step(frame);

@@ -319,22 +319,15 @@ void TBug::LoadFromStream(TStream& stream) {
     RefreshElement();
 }
 
-void PrefetchStepData(const std::vector<std::unique_ptr<TBug>>& members, std::size_t next) {
-    // Member next + 3: the part of the bug its step reads, from its
-    // combination method to the acceleration, before the start values.
-    if (next + 3 < members.size()) {
-        const TBug& bug = *members[next + 3];
-        PrefetchRange(&bug.CombinationMethod, &bug.StartOrientation);
-    }
-    // Member next + 2: its behaviour list.
-    if (next + 2 < members.size())
-        PrefetchLine(members[next + 2]->Behaviours.get());
-    // Member next + 1: the list's array of behaviours.
-    if (next + 1 < members.size() && members[next + 1]->Behaviours)
-        PrefetchLine(members[next + 1]->Behaviours->data());
-    // Member next: the behaviours.
-    if (next < members.size() && members[next]->Behaviours)
-        for (const auto& behaviour : *members[next]->Behaviours)
+void PrefetchStepData(const std::vector<std::unique_ptr<TBug>>& members, std::size_t next,
+                      std::size_t spacing) {
+    PrefetchStepData([&](std::size_t k) -> const TBug& { return *members[k]; }, members.size(),
+                     next, spacing);
+}
+
+void PrefetchBehaviours(const TBug& bug) {
+    if (bug.Behaviours)
+        for (const auto& behaviour : *bug.Behaviours)
             PrefetchRange(behaviour.get(), behaviour.get() + 1);
 }
 

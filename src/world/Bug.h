@@ -2,6 +2,7 @@
 
 #include "foundations/Matrix.h"
 #include "foundations/NamedObject.h"
+#include "foundations/Prefetch.h"
 #include "foundations/StoredIds.h"
 #include "foundations/VariantExtended.h"
 #include "world/Graphics.h"
@@ -208,10 +209,38 @@ private:
 
 // A bug's step reads through a chain of pointers (the bug, its behaviour list,
 // the list's array, each behaviour), and in a large group every link is a
-// likely cache miss. The member loop calls this before stepping member `next`:
-// it asks the processor for one link of the chain of each of the next few
-// members, each link found through the one requested a member earlier, so
-// that every step finds its data in the cache. It changes nothing.
-void PrefetchStepData(const std::vector<std::unique_ptr<TBug>>& members, std::size_t next);
+// likely cache miss. A member loop calls this before working on its `next`-th
+// bug: it asks the processor for one link of the chain of each of a few later
+// bugs, each link found through the one requested `spacing` bugs earlier, so
+// that every bug's data is in the cache when the loop reaches it. A loop that
+// spends less time per bug than memory takes to answer needs a wider spacing.
+// It changes nothing. bugAt(k) is the loop's k-th bug, of `count`.
+template <typename BugAt>
+void PrefetchStepData(const BugAt& bugAt, std::size_t count, std::size_t next,
+                      std::size_t spacing = 1);
+void PrefetchStepData(const std::vector<std::unique_ptr<TBug>>& members, std::size_t next,
+                      std::size_t spacing = 1);
+// The last link: the behaviours of the bug's list.
+void PrefetchBehaviours(const TBug& bug);
+
+template <typename BugAt>
+void PrefetchStepData(const BugAt& bugAt, std::size_t count, std::size_t next,
+                      std::size_t spacing) {
+    // The part of the bug its step reads, from its combination method to the
+    // acceleration, before the start values.
+    if (next + 3 * spacing < count) {
+        const TBug& bug = bugAt(next + 3 * spacing);
+        PrefetchRange(&bug.CombinationMethod, &bug.StartOrientation);
+    }
+    // The behaviour list.
+    if (next + 2 * spacing < count)
+        PrefetchLine(bugAt(next + 2 * spacing).Behaviours.get());
+    // The list's array of behaviours.
+    if (next + spacing < count && bugAt(next + spacing).Behaviours)
+        PrefetchLine(bugAt(next + spacing).Behaviours->data());
+    // The behaviours.
+    if (next < count)
+        PrefetchBehaviours(bugAt(next));
+}
 
 } // namespace kova

@@ -39,7 +39,16 @@ TGridEntry entryOf(std::uint32_t index, const TMemberState& state) {
 void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Extended arenaWidth,
                            Extended arenaHeight, Extended cellSize) {
     SetMemberCount(members.size());
-    CaptureStates(members, 0, members.size());
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        // Members lie scattered in memory; ask for a later one's motion while
+        // this one is copied.
+        if (i + kBuildLookahead < members.size()) {
+            const TBug& later = *members[i + kBuildLookahead];
+            PrefetchLine(&later.Position);
+            PrefetchLine(&later.Velocity);
+        }
+        CaptureState(static_cast<std::uint32_t>(i), *members[i]);
+    }
     fileStates(arenaWidth, arenaHeight, cellSize, false);
     concurrent_ = false;
     built_ = true;
@@ -50,18 +59,8 @@ void TNeighbourGrid::SetMemberCount(std::size_t count) {
     states_.resize(count);
 }
 
-void TNeighbourGrid::CaptureStates(const std::vector<std::unique_ptr<TBug>>& members,
-                                   std::size_t begin, std::size_t end) {
-    for (std::size_t i = begin; i < end; ++i) {
-        // Members lie scattered in memory; ask for a later one's motion while
-        // this one is copied.
-        if (i + kBuildLookahead < end) {
-            const TBug& later = *members[i + kBuildLookahead];
-            PrefetchLine(&later.Position);
-            PrefetchLine(&later.Velocity);
-        }
-        states_[i] = {members[i]->Position, members[i]->Velocity};
-    }
+void TNeighbourGrid::CaptureState(std::uint32_t index, const TBug& member) {
+    states_[index] = {member.Position, member.Velocity};
 }
 
 bool TNeighbourGrid::FileCapturedStates(Extended arenaWidth, Extended arenaHeight,

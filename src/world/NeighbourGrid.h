@@ -55,15 +55,14 @@ public:
     // is. In a grid built for concurrent steps no other step may run meanwhile.
     void Relocate(std::uint32_t index, const TBug& member);
 
-    // Concurrent steps: SetMemberCount sizes the grid, CaptureStates (on any
-    // threads, for disjoint ranges) copies the members' states, and
+    // Concurrent steps: SetMemberCount sizes the grid, CaptureState (on any
+    // threads, for different members) copies each member's state, and
     // FileCapturedStates files them, with cells at least cellSize wide and
     // searches reaching `allowance` further. Returns false, leaving the grid
     // unbuilt, when the arena holds fewer than four cells along an axis, too
     // few for searches that wrap around it.
     void SetMemberCount(std::size_t count);
-    void CaptureStates(const std::vector<std::unique_ptr<TBug>>& members, std::size_t begin,
-                       std::size_t end);
+    void CaptureState(std::uint32_t index, const TBug& member);
     bool FileCapturedStates(Extended arenaWidth, Extended arenaHeight, Extended cellSize,
                             Extended allowance);
     // The grid's columns, and the column member `index` is filed in.

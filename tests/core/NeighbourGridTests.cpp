@@ -137,7 +137,8 @@ TEST(NeighbourGrid, ConcurrentStepsReachEveryMemberThatMovedWithinTheAllowance) 
     const auto& members = scene.Group.Members;
     TNeighbourGrid grid;
     grid.SetMemberCount(members.size());
-    grid.CaptureStates(members, 0, members.size());
+    for (std::uint32_t i = 0; i < members.size(); ++i)
+        grid.CaptureState(i, *members[i]);
     ASSERT_TRUE(grid.FileCapturedStates(kArena, kArena, (kRange + kAllowance) * 1.01L, kAllowance));
     for (std::uint32_t i = 0; i < members.size(); ++i) {
         TBug& bug = *members[i];
