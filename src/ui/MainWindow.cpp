@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "foundations/Matrix.h"
+#include "foundations/WorkerPool.h"
 #include "render/QtCanvas.h"
 #include "simulation/Simulation.h"
 #include "ui/AnimationController.h"
@@ -17,15 +18,18 @@
 #include "ui/Tools.h"
 #include "ui/VideoExportDialog.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScrollArea>
+#include <QSettings>
 #include <QStatusBar>
 #include <QUndoStack>
 #include <QUndoView>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kova {
@@ -38,6 +42,7 @@ const char* const kConfirmTitle = "Confirm";
 const char* const kConfirmNew = "Really create new simulation? All unsaved changes will be lost!";
 
 constexpr int kPanelWidths[4] = {40, 60, 60, 50};
+const char* const kThreadsSetting = "engine/threads";
 
 } // namespace
 
@@ -95,6 +100,38 @@ void TfrMain::initSimulation() {
     UpdateArena();
     fileName_ = kUntitledFile;
     UpdateCaption();
+}
+
+// How many threads step large groups: every core unless chosen otherwise, and
+// the choice is kept for the next start. Any count gives the same results.
+void TfrMain::createThreadsMenu(QMenu* menu) {
+    menu->setObjectName("ThreadsMI");
+    const unsigned cores = HardwareThreads();
+    QSettings settings;
+    const unsigned chosen = settings.value(kThreadsSetting, cores).toUInt();
+    simulation_->SetThreads(std::max(1u, chosen));
+    auto* group = new QActionGroup(menu);
+    std::vector<unsigned> counts;
+    for (unsigned count = 1; count < cores; count *= 2)
+        counts.push_back(count);
+    counts.push_back(cores);
+    if (std::find(counts.begin(), counts.end(), simulation_->Threads()) == counts.end())
+        counts.push_back(simulation_->Threads());
+    std::sort(counts.begin(), counts.end());
+    for (const unsigned count : counts) {
+        QString caption = count == 1 ? "1 Thread" : QString("%1 Threads").arg(count);
+        if (count == cores)
+            caption += " (every core)";
+        QAction* item = menu->addAction(caption);
+        item->setObjectName(QString("Threads%1MI").arg(count));
+        item->setCheckable(true);
+        item->setChecked(count == simulation_->Threads());
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, [this, count] {
+            simulation_->SetThreads(count);
+            QSettings().setValue(kThreadsSetting, count);
+        });
+    }
 }
 
 void TfrMain::createWindows() {
@@ -188,6 +225,7 @@ void TfrMain::createMenus() {
     });
     simulation->addSeparator();
     addItem(simulation, "PropertiesMI", "Properties...", [this] { EditSimulationProperties(); });
+    createThreadsMenu(simulation->addMenu("&Threads"));
 
     createViewMenu();
 

@@ -133,6 +133,7 @@ private:
     void createMenus();
     void createEditMenu();
     void createViewMenu();
+    void createThreadsMenu(QMenu* menu);
     void restoredFromHistory();
     void createStatusBar();
     void placeToolWindows();

@@ -57,6 +57,7 @@ std::unique_ptr<TSimulation> rewoundCopy(TSimulation& simulation) {
     TMemoryStream stream(saved.TakeBytes());
     auto copy = std::make_unique<TSimulation>();
     ReadSimulationFile(*copy, stream);
+    copy->SetThreads(simulation.Threads());
     return copy;
 }
 

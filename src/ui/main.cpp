@@ -7,6 +7,7 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     kova::InstallPartialFileCleanup();
+    QApplication::setOrganizationName("Kova");
     QApplication::setApplicationName("Kova");
 
     kova::TfrMain mainWindow;

@@ -1,5 +1,6 @@
 #include "MainWindowTests.h"
 
+#include "foundations/WorkerPool.h"
 #include "simulation/SimulationFile.h"
 #include "ui/AnimationController.h"
 #include "ui/ArenaView.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QSettings>
 #include <QTemporaryDir>
 
 using namespace kova;
@@ -225,6 +227,22 @@ private slots:
         QCOMPARE(window->Simulation().Groups.size(), std::size_t{1});
     }
 
+    void threadsMenuChoosesTheEngineThreadsAndTheChoiceIsKept() {
+        const unsigned cores = HardwareThreads();
+        {
+            const auto window = StartProgram();
+            QCOMPARE(window->Simulation().Threads(), cores);
+            QVERIFY(MenuItem(*window, QString("Threads%1MI").arg(cores))->isChecked());
+            MenuItem(*window, "Threads1MI")->trigger();
+            QCOMPARE(window->Simulation().Threads(), 1u);
+        }
+        const auto window = StartProgram();
+        QCOMPARE(window->Simulation().Threads(), 1u);
+        QVERIFY(MenuItem(*window, "Threads1MI")->isChecked());
+        MenuItem(*window, QString("Threads%1MI").arg(cores))->trigger();
+        QCOMPARE(window->Simulation().Threads(), cores);
+    }
+
     void aFileWithoutTheMagicIsRefused() {
         QTemporaryDir directory;
         const QString path = directory.filePath("other.kvz");
@@ -250,6 +268,9 @@ int RunStartupTests(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Settings the program keeps go to a folder of the run's own.
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     int failures = 0;
     failures += RunStartupTests(argc, argv);
     failures += RunArenaToolTests(argc, argv);

@@ -45,7 +45,7 @@ inline std::unique_ptr<TfrMain> StartProgram() {
     return window;
 }
 
-inline QAction* MenuItem(const TfrMain& window, const char* name) {
+inline QAction* MenuItem(const TfrMain& window, const QString& name) {
     return window.findChild<QAction*>(name);
 }
 
