@@ -270,11 +270,15 @@ void TConcurrentStepper::stepBand(unsigned band) {
         bool Exclusive;
     };
     thread_local std::vector<TEntry> entries;
+    thread_local std::vector<const TBug*> bugs;
     entries.clear();
+    bugs.clear();
     for (std::uint32_t i = 0; i < members.size(); ++i) {
         const std::uint32_t column = columnOfMember_[i];
-        if (bandOfColumn_[column] == band)
+        if (bandOfColumn_[column] == band) {
             entries.push_back({i, column == firstColumn, column == lastColumn, exclusive_[i] != 0});
+            bugs.push_back(members[i].get());
+        }
     }
     thread_local std::vector<std::uint32_t> nextFirst;
     thread_local std::vector<std::uint32_t> nextLast;
@@ -310,8 +314,7 @@ void TConcurrentStepper::stepBand(unsigned band) {
                     waitUntilAbove(after.NextFirstColumn, i, waited);
             }
         }
-        PrefetchStepData([&](std::size_t n) -> const TBug& { return *members[entries[n].Index]; },
-                         entries.size(), k + 1);
+        PrefetchStepData(bugs, k + 1);
         TBug& bug = *members[i];
         frame.MemberIndex = i;
         bug.Step(frame);

@@ -319,16 +319,44 @@ void TBug::LoadFromStream(TStream& stream) {
     RefreshElement();
 }
 
-void PrefetchStepData(const std::vector<std::unique_ptr<TBug>>& members, std::size_t next,
-                      std::size_t spacing) {
-    PrefetchStepData([&](std::size_t k) -> const TBug& { return *members[k]; }, members.size(),
-                     next, spacing);
+namespace {
+
+// One link of each chain, for the bugs `spacing` apart from `next` on;
+// bugAt(k) is the loop's k-th bug. Always inlined: the compiler counts a
+// function that only prefetches as one without effects, and would drop the
+// call altogether.
+template <typename BugAt>
+[[gnu::always_inline]] inline void prefetchStepData(const BugAt& bugAt, std::size_t count,
+                                                    std::size_t next, std::size_t spacing) {
+    // The part of the bug its step reads, from its combination method to the
+    // acceleration, before the start values.
+    if (next + 3 * spacing < count) {
+        const TBug& bug = bugAt(next + 3 * spacing);
+        PrefetchRange(&bug.CombinationMethod, &bug.StartOrientation);
+    }
+    // The behaviour list.
+    if (next + 2 * spacing < count)
+        PrefetchLine(bugAt(next + 2 * spacing).Behaviours.get());
+    // The list's array of behaviours.
+    if (next + spacing < count && bugAt(next + spacing).Behaviours)
+        PrefetchLine(bugAt(next + spacing).Behaviours->data());
+    // The behaviours.
+    if (next < count && bugAt(next).Behaviours)
+        for (const auto& behaviour : *bugAt(next).Behaviours)
+            PrefetchRange(behaviour.get(), behaviour.get() + 1);
 }
 
-void PrefetchBehaviours(const TBug& bug) {
-    if (bug.Behaviours)
-        for (const auto& behaviour : *bug.Behaviours)
-            PrefetchRange(behaviour.get(), behaviour.get() + 1);
+} // namespace
+
+void PrefetchStepData(std::span<const TBug* const> bugs, std::size_t next, std::size_t spacing) {
+    prefetchStepData([bugs](std::size_t k) -> const TBug& { return *bugs[k]; }, bugs.size(), next,
+                     spacing);
+}
+
+void PrefetchStepData(const std::vector<std::unique_ptr<TBug>>& members, std::size_t next,
+                      std::size_t spacing) {
+    prefetchStepData([&members](std::size_t k) -> const TBug& { return *members[k]; },
+                     members.size(), next, spacing);
 }
 
 } // namespace kova

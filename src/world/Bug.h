@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace kova {
@@ -214,33 +215,10 @@ private:
 // bugs, each link found through the one requested `spacing` bugs earlier, so
 // that every bug's data is in the cache when the loop reaches it. A loop that
 // spends less time per bug than memory takes to answer needs a wider spacing.
-// It changes nothing. bugAt(k) is the loop's k-th bug, of `count`.
-template <typename BugAt>
-void PrefetchStepData(const BugAt& bugAt, std::size_t count, std::size_t next,
-                      std::size_t spacing = 1);
+// It changes nothing. `bugs` are the loop's bugs, in its order.
+void PrefetchStepData(std::span<const TBug* const> bugs, std::size_t next, std::size_t spacing = 1);
+// The same for a member loop over a group's member list.
 void PrefetchStepData(const std::vector<std::unique_ptr<TBug>>& members, std::size_t next,
                       std::size_t spacing = 1);
-// The last link: the behaviours of the bug's list.
-void PrefetchBehaviours(const TBug& bug);
-
-template <typename BugAt>
-void PrefetchStepData(const BugAt& bugAt, std::size_t count, std::size_t next,
-                      std::size_t spacing) {
-    // The part of the bug its step reads, from its combination method to the
-    // acceleration, before the start values.
-    if (next + 3 * spacing < count) {
-        const TBug& bug = bugAt(next + 3 * spacing);
-        PrefetchRange(&bug.CombinationMethod, &bug.StartOrientation);
-    }
-    // The behaviour list.
-    if (next + 2 * spacing < count)
-        PrefetchLine(bugAt(next + 2 * spacing).Behaviours.get());
-    // The list's array of behaviours.
-    if (next + spacing < count && bugAt(next + spacing).Behaviours)
-        PrefetchLine(bugAt(next + spacing).Behaviours->data());
-    // The behaviours.
-    if (next < count)
-        PrefetchBehaviours(bugAt(next));
-}
 
 } // namespace kova
