@@ -231,5 +231,44 @@ TEST(SteeringGroup, ForceIsBitForBitThatOfTheSelectedNeighbours) {
     EXPECT_EQ(compared, 3 * 2 * 2 * 4 * 3 * 40);
 }
 
+// A bug's group behaviours share one neighbour selection only while their
+// range and angle settings agree: in a list that changes them back and forth,
+// each force must still be the one the behaviour gives alone.
+TEST(SteeringGroup, CombinedForceIsThatOfEachBehaviourAloneWhateverItsSettings) {
+    InitVectors(2);
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> coordinate(0, 100);
+    std::uniform_real_distribution<double> speed(-5, 5);
+    SteeringScene scene;
+    for (int i = 0; i < 60; ++i)
+        scene.AddBug(Vector(coordinate(random), coordinate(random)),
+                     Vector(speed(random), speed(random)));
+    TBug& bug = *scene.Group.Members[7];
+    const TSteeringBehaviour list[] = {
+        behaviourOf(bkCohesion, true, 50, true, 110),
+        behaviourOf(bkAlignment, true, 30),
+        behaviourOf(bkSeparation, true, 8),
+        behaviourOf(bkCohesion, true, 50, true, 110),
+        behaviourOf(bkSeparation, false),
+        behaviourOf(bkAlignment, true, 30, true, 200),
+    };
+    Vector sum;
+    int forces = 0;
+    for (const TSteeringBehaviour& behaviour : list) {
+        const Vector force = GroupForce(behaviour, bug);
+        bug.Behaviours->push_back(std::make_unique<TSteeringBehaviour>());
+        bug.Behaviours->back()->CopyFrom(behaviour);
+        if (!VecIsZero(force)) {
+            VecAdd(sum, force, sum);
+            ++forces;
+        }
+    }
+    ASSERT_GE(forces, 4);
+    VecScale(sum, sum, 1 / static_cast<Extended>(forces));
+    bug.SetCombinationMethod(cmLinearCombination);
+    const Vector combined = CombineSteering(bug, TFrameContext{});
+    ExpectVectorEq(combined, sum[0], sum[1]);
+}
+
 } // namespace
 } // namespace kova
