@@ -211,10 +211,11 @@ bool TObstacleIndex::Candidates(const Vector& start, const Vector& end, Extended
         std::uint32_t* tail = out.data() + kept;
         for (const TCellEntry* entry = first; entry != last; ++entry) {
             const TBox& box = entry->Box;
-            const bool firstCovered = (entry->Column == std::max(entry->FirstColumn, firstColumn)) &
-                                      (row == std::max(entry->FirstRow, firstRow));
-            const bool overlaps = (box.right >= query.left) & (box.left <= query.right) &
-                                  (box.bottom >= query.top) & (box.top <= query.bottom);
+            const int firstCovered =
+                int(entry->Column == std::max(entry->FirstColumn, firstColumn)) &
+                int(row == std::max(entry->FirstRow, firstRow));
+            const int overlaps = int(box.right >= query.left) & int(box.left <= query.right) &
+                                 int(box.bottom >= query.top) & int(box.top <= query.bottom);
             *tail = entry->Index;
             tail += firstCovered & overlaps;
         }
