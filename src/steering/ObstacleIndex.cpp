@@ -23,8 +23,10 @@ double roundedUp(Extended value) {
 }
 
 // A relative margin that covers the rounding of the intersection arithmetic.
+constexpr double kMargin = 1e-6;
+
 Extended marginFor(Extended magnitude) {
-    return 1e-6L * (1 + magnitude);
+    return kMargin * (1 + magnitude);
 }
 
 // Cells along one axis, at most 4096. An extent that cannot be divided into
@@ -39,6 +41,69 @@ std::uint32_t axisCount(Extended extent, Extended cellSize) {
 
 } // namespace
 
+// The probe in double precision, with the scale of its coordinates.
+struct TObstacleIndex::TQuickProbe {
+    double X, Y;   // the start
+    double Dx, Dy; // from the start to the end
+    double Length;
+    double Range;
+    double Scale; // the sum of the start's and the end's magnitudes and the range
+};
+
+// Whether the exact intersection tests must find that the probe misses the
+// figure. The tests here work with doubles, whose rounding can move a value by
+// far less than a millionth of the scale of the coordinates (squared, for
+// products); a verdict is given only when the value tested is further than
+// that from its limit, so that the exact arithmetic, whose rounding is finer
+// still, must come to the same one. Scales whose squares could overflow or
+// vanish in doubles (or not be finite) give no verdict.
+bool TObstacleIndex::surelyMissed(const TQuickFigure& figure, const TQuickProbe& probe) {
+    constexpr double kTolerance = 1e-6;
+    const auto quick = [](double scale) { return scale > 1e-100 && scale < 1e100; };
+    // Both points relative to the probe's start.
+    const double x1 = figure.X1 - probe.X;
+    const double y1 = figure.Y1 - probe.Y;
+    if (figure.Circle) {
+        const double radius = std::fabs(figure.Radius);
+        const double scale = probe.Scale + std::fabs(figure.X1) + std::fabs(figure.Y1) + radius;
+        if (!quick(scale))
+            return false;
+        const double slack = kTolerance * scale;
+        // Every point the probe can hit lies within the range of its start.
+        const double distance = std::sqrt(x1 * x1 + y1 * y1);
+        if (distance - radius > probe.Range + slack)
+            return true;
+        // Points are hit only where the probe's line meets the circle: its
+        // distance from the centre, times the probe's length, is the cross
+        // product. A probe much shorter than the scale (a bug at rest) has no
+        // line to speak of.
+        if (!(probe.Length > slack))
+            return false;
+        const double cross = x1 * probe.Dy - y1 * probe.Dx;
+        return std::fabs(cross) - radius * probe.Length > slack * scale;
+    }
+    // A segment is hit only where the probe's start and end lie on opposite
+    // sides of the line (or on it), and the line's ends on opposite sides of
+    // the probe.
+    const double x2 = figure.X2 - probe.X;
+    const double y2 = figure.Y2 - probe.Y;
+    const double scale = probe.Scale + std::fabs(figure.X1) + std::fabs(figure.Y1) +
+                         std::fabs(figure.X2) + std::fabs(figure.Y2);
+    if (!quick(scale))
+        return false;
+    const double limit = kTolerance * scale * scale;
+    const auto sameSide = [limit](double a, double b) {
+        return (a > limit && b > limit) || (a < -limit && b < -limit);
+    };
+    const double ux = x2 - x1;
+    const double uy = y2 - y1;
+    const double startSide = -x1 * uy + y1 * ux;
+    const double endSide = (probe.Dx - x1) * uy - (probe.Dy - y1) * ux;
+    const double firstEndSide = probe.Dx * y1 - probe.Dy * x1;
+    const double secondEndSide = probe.Dx * y2 - probe.Dy * x2;
+    return sameSide(startSide, endSide) || sameSide(firstEndSide, secondEndSide);
+}
+
 bool TObstacleIndex::finite(const TBox& box) {
     return std::isfinite(box.left) && std::isfinite(box.top) && std::isfinite(box.right) &&
            std::isfinite(box.bottom);
@@ -48,6 +113,7 @@ void TObstacleIndex::Invalidate() {
     obstacles_.clear();
     boxes_.clear();
     figures_.clear();
+    quickFigures_.clear();
     everywhere_.clear();
     // A grid of one cell, which no search covers less than half of: every
     // search walks the list until the next rebuild.
@@ -77,6 +143,7 @@ TObstacleIndex::TBox TObstacleIndex::enclosingBox(Extended left, Extended top, E
 void TObstacleIndex::rebuild() {
     boxes_.clear();
     figures_.resize(obstacles_.size());
+    quickFigures_.resize(obstacles_.size());
     everywhere_.clear();
     // The obstacles the grid holds: lines and circles of finite extent.
     std::vector<std::uint32_t> gridded;
@@ -89,6 +156,10 @@ void TObstacleIndex::rebuild() {
             continue; // never hit, never a candidate
         }
         figures_[i] = {o->P1, o->P2, o->Centre, o->Radius, o->Kind};
+        const Vector& first = o->Kind == TObstacle::kLine ? o->P1 : o->Centre;
+        quickFigures_[i] = {static_cast<double>(first[0]),  static_cast<double>(first[1]),
+                            static_cast<double>(o->P2[0]),  static_cast<double>(o->P2[1]),
+                            static_cast<double>(o->Radius), o->Kind != TObstacle::kLine};
         Extended l, t, r, b;
         if (o->Kind == TObstacle::kLine) {
             l = std::min(o->P1[0], o->P2[0]);
@@ -148,6 +219,7 @@ void TObstacleIndex::rebuild() {
     for (std::size_t cell = 1; cell <= cellCount; ++cell)
         cellStarts_[cell] += cellStarts_[cell - 1];
     cellEntries_.resize(cellStarts_[cellCount]);
+    gathered_.resize(cellEntries_.size() + everywhere_.size());
     nextSlot_.assign(cellStarts_.begin(), cellStarts_.end() - 1);
     for (const std::uint32_t i : gridded) {
         const TBox& box = boxes_[i];
@@ -169,25 +241,30 @@ std::uint32_t TObstacleIndex::rowOf(double y) const {
 }
 
 bool TObstacleIndex::Candidates(const Vector& start, const Vector& end, Extended range,
-                                std::vector<std::uint32_t>& out) const {
+                                std::vector<std::uint32_t>& out) {
     out.clear();
+    const double x = static_cast<double>(start[0]);
+    const double y = static_cast<double>(start[1]);
+    const double endX = static_cast<double>(end[0]);
+    const double endY = static_cast<double>(end[1]);
+    const double reach = static_cast<double>(fabsl(range));
     // A point the probe hits lies within `range` of its start, and on each
     // axis on the side of the start that the end lies on, or level with it:
     // a line is hit between start and end, a circle where the offset from the
     // start has the signs of the probe's. With an end level with the start on
     // an axis (a probe along the other axis, or a bug at rest), the hit is on
-    // the lower side on that axis, and the margin covers the rounding of a
-    // line's hit to either side.
-    const Extended margin = marginFor(fabsl(start[0]) + fabsl(start[1]) + fabsl(range));
-    const Extended reach = fabsl(range) + margin;
-    const auto span = [&](int axis) -> std::pair<Extended, Extended> {
+    // the lower side on that axis. The margin covers the rounding of a line's
+    // hit to either side, and twice over the rounding of the box's bounds to
+    // double. The sides are told apart in full precision.
+    const double margin = 2 * kMargin * (1 + std::fabs(x) + std::fabs(y) + reach);
+    const auto span = [&](int axis, double from) -> std::pair<double, double> {
         if (end[axis] > start[axis])
-            return {start[axis] - margin, start[axis] + reach};
-        return {start[axis] - reach, start[axis] + margin};
+            return {from - margin, from + reach + margin};
+        return {from - reach - margin, from + margin};
     };
-    const auto [left, right] = span(0);
-    const auto [top, bottom] = span(1);
-    const TBox query = enclosingBox(left, top, right, bottom);
+    const auto [left, right] = span(0, x);
+    const auto [top, bottom] = span(1, y);
+    const TBox query{left, top, right, bottom};
     if (!finite(query))
         return false;
     const std::uint32_t firstColumn = columnOf(query.left);
@@ -199,16 +276,15 @@ bool TObstacleIndex::Candidates(const Vector& start, const Vector& end, Extended
     if (searched * 2 > static_cast<std::uint64_t>(columns_) * rows_)
         return false;
 
+    // Whether an entry's box overlaps the query is as good as random, so the
+    // verdicts are reached without branches: every index is written at the
+    // tail, and only the ones kept move the tail on. The scratch buffer has
+    // room for every entry.
+    std::uint32_t* tail = gathered_.data();
     for (std::uint32_t row = firstRow; row <= lastRow; ++row) {
         const std::size_t rowStart = static_cast<std::size_t>(row) * columns_;
         const TCellEntry* first = cellEntries_.data() + cellStarts_[rowStart + firstColumn];
         const TCellEntry* last = cellEntries_.data() + cellStarts_[rowStart + lastColumn + 1];
-        // Whether an entry is kept is as good as random, so the verdicts are
-        // reached without branches: every index is written at the tail, and
-        // only the ones kept move the tail on.
-        const std::size_t kept = out.size();
-        out.resize(kept + static_cast<std::size_t>(last - first));
-        std::uint32_t* tail = out.data() + kept;
         for (const TCellEntry* entry = first; entry != last; ++entry) {
             const TBox& box = entry->Box;
             const int firstCovered =
@@ -219,13 +295,26 @@ bool TObstacleIndex::Candidates(const Vector& start, const Vector& end, Extended
             *tail = entry->Index;
             tail += firstCovered & overlaps;
         }
-        out.resize(static_cast<std::size_t>(tail - out.data()));
     }
-    out.insert(out.end(), everywhere_.begin(), everywhere_.end());
-    // The caller reads the candidates' figures next; they are fetched while
-    // the candidates are sorted.
-    for (const std::uint32_t i : out)
-        PrefetchRange(&figures_[i], &figures_[i] + 1);
+    tail = std::copy(everywhere_.begin(), everywhere_.end(), tail);
+
+    // Few of the obstacles in the box are near the probe's line.
+    const double dx = endX - x;
+    const double dy = endY - y;
+    const TQuickProbe probe{x,
+                            y,
+                            dx,
+                            dy,
+                            std::sqrt(dx * dx + dy * dy),
+                            reach,
+                            std::fabs(x) + std::fabs(y) + std::fabs(endX) + std::fabs(endY) +
+                                reach};
+    for (const std::uint32_t* i = gathered_.data(); i != tail; ++i)
+        if (!surelyMissed(quickFigures_[*i], probe)) {
+            out.push_back(*i);
+            // The caller reads the candidates' figures next.
+            PrefetchRange(&figures_[*i], &figures_[*i] + 1);
+        }
     std::sort(out.begin(), out.end());
     return true;
 }

@@ -16,7 +16,8 @@ namespace kova {
 // Bugs made from one template hold equal copies of one list; the grid is kept
 // for the last list prepared and reused while the lists keep holding the same
 // obstacles. It describes the obstacles as they were when it was built: it
-// must be invalidated whenever an obstacle may have changed.
+// must be invalidated whenever an obstacle may have changed. Searches write
+// scratch space of the index: each thread needs an index of its own.
 class TObstacleIndex {
 public:
     // Makes the grid describe this list, rebuilding it only when the list
@@ -27,10 +28,10 @@ public:
     void Invalidate();
     // The indices, in ascending list order, of every obstacle that the probe
     // from `start` towards `end`, `range` long, can hit (and possibly some
-    // that it cannot). Returns false, with `out` empty, when the search would
-    // cover most of the grid and a walk over the whole list is cheaper.
+    // that it cannot, though most of those are left out). Returns false, with `out` empty, when the
+    // search would cover most of the grid and a walk over the whole list is cheaper.
     bool Candidates(const Vector& start, const Vector& end, Extended range,
-                    std::vector<std::uint32_t>& out) const;
+                    std::vector<std::uint32_t>& out);
 
     // The figure of an obstacle as the intersection tests read it, copied
     // from the obstacle when the grid was built: the figures of the
@@ -56,6 +57,16 @@ private:
     static TBox enclosingBox(Extended left, Extended top, Extended right, Extended bottom);
     static bool finite(const TBox& box);
 
+    // A figure rounded to double for the quick tests that spare most
+    // candidates the exact ones: a line from (X1, Y1) to (X2, Y2), or a
+    // circle about (X1, Y1).
+    struct TQuickFigure {
+        double X1 = 0, Y1 = 0, X2 = 0, Y2 = 0, Radius = 0;
+        bool Circle = false;
+    };
+    struct TQuickProbe;
+    static bool surelyMissed(const TQuickFigure& figure, const TQuickProbe& probe);
+
     void rebuild();
     std::uint32_t columnOf(double x) const;
     std::uint32_t rowOf(double y) const;
@@ -63,6 +74,7 @@ private:
     TObstacleList obstacles_;
     std::vector<TBox> boxes_;
     std::vector<TFigure> figures_;
+    std::vector<TQuickFigure> quickFigures_;
     // Obstacles whose extent is not finite are candidates of every search.
     std::vector<std::uint32_t> everywhere_;
     double left_ = 0;
@@ -90,6 +102,8 @@ private:
     // The rebuild's next free entry of each cell; kept, as the grid is rebuilt
     // every frame.
     std::vector<std::uint32_t> nextSlot_;
+    // The entries a search keeps before the quick tests, with room for all.
+    std::vector<std::uint32_t> gathered_;
 };
 
 } // namespace kova

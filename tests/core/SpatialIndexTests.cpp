@@ -154,7 +154,8 @@ TEST(FlockWithAndWithoutIndex, MembersOnThePerceptionLimitsAreJudgedAlike) {
     // Ordinary coordinates; coordinates whose doubles are coarse next to the
     // range; coordinates and ranges beyond what doubles hold.
     const std::pair<Extended, Extended> cases[] = {
-        {500, 30}, {1e15L, 30}, {1e17L, 30}, {1e300L, 1e290L}, {1e400L, 1e390L}, {1, 1e-3000L}, {1e130L, 1e120L},
+        {500, 30},        {1e15L, 30},   {1e17L, 30},      {1e300L, 1e290L},
+        {1e400L, 1e390L}, {1, 1e-3000L}, {1e130L, 1e120L},
     };
     for (const auto& [centre, range] : cases) {
         SCOPED_TRACE(testing::Message() << "centre " << static_cast<double>(centre) << ", range "
@@ -216,6 +217,29 @@ TEST(ObstaclesWithAndWithoutIndex, TieBetweenEqualHitsGoesToTheEarlierObstacle) 
     }
 }
 
+// Probes from the bug along its velocity, with and without the index, and
+// expects the same nearest hit; returns whether there was one.
+bool expectSameNearestObstacle(const TSteeringBehaviour& avoidance, const TBug& bug,
+                               TObstacleIndex& index) {
+    Vector probe;
+    VecNormalize(bug.Velocity, probe);
+    VecScale(probe, probe, avoidance.SensorRange);
+    Vector probeEnd;
+    VecAdd(bug.Position, probe, probeEnd);
+    const TObstacleHit direct = FindNearestObstacle(avoidance, bug, probeEnd);
+    const TObstacleHit indexed = FindNearestObstacle(avoidance, bug, probeEnd, &index);
+    const auto where = [&] {
+        return testing::Message() << "bug at (" << static_cast<double>(bug.Position[0]) << ", "
+                                  << static_cast<double>(bug.Position[1]) << ") heading ("
+                                  << static_cast<double>(bug.Velocity[0]) << ", "
+                                  << static_cast<double>(bug.Velocity[1]) << ")";
+    };
+    EXPECT_EQ(indexed.Found, direct.Found) << where();
+    EXPECT_EQ(indexed.Nearest, direct.Nearest) << where();
+    EXPECT_TRUE(sameBits(indexed.Point, direct.Point)) << where();
+    return direct.Found;
+}
+
 TEST(ObstaclesWithAndWithoutIndex, ProbesAlongTheAxesAndBugsAtRestFindTheSameObstacle) {
     // Circles and lines all around the origin, a few exactly on the axes, and
     // far ones that make the index worth using. The index only looks on the
@@ -264,27 +288,78 @@ TEST(ObstaclesWithAndWithoutIndex, ProbesAlongTheAxesAndBugsAtRestFindTheSameObs
         for (const Vector& heading : headings) {
             bug.Position = position;
             bug.Velocity = heading;
-            Vector probe;
-            VecNormalize(bug.Velocity, probe);
-            VecScale(probe, probe, avoidance.SensorRange);
-            Vector probeEnd;
-            VecAdd(bug.Position, probe, probeEnd);
-            const TObstacleHit direct = FindNearestObstacle(avoidance, bug, probeEnd);
-            const TObstacleHit indexed = FindNearestObstacle(avoidance, bug, probeEnd, &index);
-            const auto where = [&] {
-                return testing::Message() << "bug at (" << static_cast<double>(position[0]) << ", "
-                                          << static_cast<double>(position[1]) << ") heading ("
-                                          << static_cast<double>(heading[0]) << ", "
-                                          << static_cast<double>(heading[1]) << ")";
-            };
-            ASSERT_EQ(indexed.Found, direct.Found) << where();
-            EXPECT_EQ(indexed.Nearest, direct.Nearest) << where();
-            EXPECT_TRUE(sameBits(indexed.Point, direct.Point)) << where();
-            hits += direct.Found ? 1 : 0;
-            hitsAtRest += direct.Found && heading == Vector(0, 0) ? 1 : 0;
+            const bool found = expectSameNearestObstacle(avoidance, bug, index);
+            hits += found ? 1 : 0;
+            hitsAtRest += found && heading == Vector(0, 0) ? 1 : 0;
         }
     EXPECT_GT(hits, 40);
     EXPECT_EQ(hitsAtRest, 5);
+}
+
+TEST(ObstaclesWithAndWithoutIndex, ProbesThatJustTouchOrJustMissAreJudgedAlikeAtEveryScale) {
+    // One obstacle on the edge of being hit, alone among far obstacles, at
+    // scales from tiny to huge. The index leaves out obstacles that a quick
+    // test finds plainly missed; these are the cases where it must not.
+    struct TCase {
+        const char* What;
+        std::uint8_t Kind;
+        Extended X1, Y1, X2, Y2; // for a circle, its bounding square
+        Vector Heading;
+        bool Hit; // at scale 1; rounding decides the touches at other scales
+    };
+    const TCase cases[] = {
+        {"circle touched by the probe's side", TObstacle::kCircle, 40, 0, 60, 20, {1, 0}, true},
+        {"circle just beside the probe", TObstacle::kCircle, 40, 1e-12L, 60, 20, {1, 0}, false},
+        {"circle touched at the probe's end", TObstacle::kCircle, 100, -4, 108, 4, {1, 0}, true},
+        {"circle just past the probe's end",
+         TObstacle::kCircle,
+         100.001L,
+         -4,
+         108,
+         4,
+         {1, 0},
+         false},
+        {"line ending on the probe", TObstacle::kLine, 50, 0, 50, 20, {1, 0}, true},
+        {"line crossing the probe's end", TObstacle::kLine, 100, -5, 100, 5, {1, 0}, true},
+        {"line just past the probe's end", TObstacle::kLine, 100.001L, -5, 100, 5, {1, 0}, false},
+        {"line along the probe", TObstacle::kLine, 20, 0, 60, 0, {1, 0}, false},
+        {"line through a diagonal probe's point", TObstacle::kLine, 30, 30, 30, 60, {1, 1}, true},
+        {"circle centre seen by a bug at rest",
+         TObstacle::kCircle,
+         -30,
+         -30,
+         -10,
+         -10,
+         {0, 0},
+         true},
+    };
+    for (const Extended scale : {1e-90L, 1.0L, 1e90L, 1e150L}) {
+        for (const TCase& c : cases) {
+            SCOPED_TRACE(testing::Message()
+                         << c.What << " at scale " << static_cast<double>(scale));
+            std::vector<std::unique_ptr<TObstacle>> owned;
+            TSteeringBehaviour avoidance(bkObstacleAvoidance);
+            avoidance.SensorRange = 100 * scale;
+            const auto add = [&](std::uint8_t kind, Extended x1, Extended y1, Extended x2,
+                                 Extended y2) {
+                owned.push_back(std::make_unique<TObstacle>(nullptr, kind, x1 * scale, y1 * scale,
+                                                            x2 * scale, y2 * scale));
+                avoidance.Obstacles.push_back(owned.back().get());
+            };
+            add(c.Kind, c.X1, c.Y1, c.X2, c.Y2);
+            for (int i = 0; i < 100; ++i)
+                add(TObstacle::kCircle, 300 + (i % 10) * 90, 300 + (i / 10) * 90,
+                    310 + (i % 10) * 90, 310 + (i / 10) * 90);
+            test::SteeringScene scene;
+            TBug& bug = scene.AddBug({0, 0});
+            bug.Velocity = c.Heading;
+            TObstacleIndex index;
+            const bool hit = expectSameNearestObstacle(avoidance, bug, index);
+            if (scale == 1) {
+                EXPECT_EQ(hit, c.Hit);
+            }
+        }
+    }
 }
 
 } // namespace
