@@ -29,6 +29,10 @@ constexpr std::size_t kMembersPerExclusive = 8;
 // rounding never lets a search cover more than three of them.
 constexpr Extended kCellMargin = 1.01L;
 
+// The facing columns a member of a band of columns lies in.
+constexpr std::uint8_t kFirstColumn = 1;
+constexpr std::uint8_t kLastColumn = 2;
+
 // Members are classified so fast that their data must be asked for well
 // ahead.
 constexpr std::size_t kClassifyPrefetchSpacing = 4;
@@ -94,7 +98,8 @@ void TConcurrentStepper::SetThreads(unsigned threads) {
         pool_.reset();
 }
 
-bool TConcurrentStepper::boundsStepOf(const TBug& bug, Extended& range, Extended& move) const {
+bool TConcurrentStepper::boundsStepOf(const TBug& bug, bool& readsMembers, Extended& range,
+                                      Extended& move) const {
     // A due trigger draws random numbers and may change every value below.
     for (const TTrigger* trigger : bug.Triggers)
         if (trigger->IsDue(frame_.CurrentSecond, frame_.CurrentFrame))
@@ -107,6 +112,7 @@ bool TConcurrentStepper::boundsStepOf(const TBug& bug, Extended& range, Extended
         if (isGroupBehaviour(behaviour->Kind)) {
             if (!behaviour->SensorRangeOn || !(behaviour->SensorRange <= rangeLimit_))
                 return false;
+            readsMembers = true;
             range = std::max(range, behaviour->SensorRange);
         }
     }
@@ -131,6 +137,7 @@ void TConcurrentStepper::classifyMembers(unsigned worker) {
     const std::size_t end = count * (worker + 1) / threads_;
     TNeighbourGrid& grid = group_->Neighbours;
     TWorkerResult& result = results_[worker];
+    result.ReadsMembers = false;
     result.LargestRange = 0;
     result.LargestMove = 0;
     result.Exclusive.clear();
@@ -141,14 +148,16 @@ void TConcurrentStepper::classifyMembers(unsigned worker) {
         PrefetchStepData(members, i + kClassifyPrefetchSpacing, kClassifyPrefetchSpacing);
         const TBug& bug = *members[i];
         grid.CaptureState(static_cast<std::uint32_t>(i), bug);
+        bool readsMembers = false;
         Extended range = 0;
         Extended move = 0;
-        const bool bounded = boundsStepOf(bug, range, move);
+        const bool bounded = boundsStepOf(bug, readsMembers, range, move);
         exclusive_[i] = bounded ? 0 : 1;
         if (!bounded) {
             result.Exclusive.push_back(static_cast<std::uint32_t>(i));
             continue;
         }
+        result.ReadsMembers |= readsMembers;
         result.LargestRange = std::max(result.LargestRange, range);
         result.LargestMove = std::max(result.LargestMove, move);
     }
@@ -176,10 +185,12 @@ bool TConcurrentStepper::Prepare(TBugGroup& group, const TFrameContext& frame) {
     group.Neighbours.SetMemberCount(count);
     pool_->Run([this](unsigned worker) { classifyMembers(worker); });
 
+    bool readsMembers = false;
     Extended range = 0;
     Extended move = 0;
     exclusiveMembers_.clear();
     for (const TWorkerResult& result : results_) {
+        readsMembers |= result.ReadsMembers;
         range = std::max(range, result.LargestRange);
         move = std::max(move, result.LargestMove);
         exclusiveMembers_.insert(exclusiveMembers_.end(), result.Exclusive.begin(),
@@ -187,39 +198,24 @@ bool TConcurrentStepper::Prepare(TBugGroup& group, const TFrameContext& frame) {
     }
     if (exclusiveMembers_.size() * kMembersPerExclusive > count)
         return false;
-    // The reach of the widest search: the range as the grid widens it, and
-    // the distance the members found can have moved.
-    const Extended allowance = move * (1 + 1e-6L) + 1e-9L;
-    const Extended reach = range * (1 + 1e-9L) + 1e-9L + allowance;
-    TNeighbourGrid& grid = group.Neighbours;
-    if (!grid.FileCapturedStates(frame.ArenaWidth, frame.ArenaHeight, reach * kCellMargin,
-                                 allowance))
-        return false;
-
-    // Deal the columns out in bands of about equal member counts.
-    const std::uint32_t columns = grid.Columns();
-    std::vector<std::size_t> membersInColumn(columns);
-    columnOfMember_.resize(count);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        columnOfMember_[i] = grid.ColumnOfMember(i);
-        ++membersInColumn[columnOfMember_[i]];
-    }
-    bands_ = std::min<unsigned>(threads_, columns);
-    bandOfColumn_.assign(columns, 0);
-    firstColumnOfBand_.assign(bands_ + 1, columns);
-    std::size_t dealt = 0;
-    unsigned band = 0;
-    firstColumnOfBand_[0] = 0;
-    for (std::uint32_t column = 0; column < columns; ++column) {
-        // A band ends once it holds its share, leaving a column for each band
-        // still to come.
-        if (band + 1 < bands_ &&
-            (dealt >= count * (band + 1) / bands_ || columns - column == bands_ - band - 1)) {
-            ++band;
-            firstColumnOfBand_[band] = column;
-        }
-        bandOfColumn_[column] = band;
-        dealt += membersInColumn[column];
+    bandOfMember_.resize(count);
+    facingColumns_.assign(count, 0);
+    gridded_ = readsMembers;
+    if (gridded_) {
+        // The reach of the widest search: the range as the grid widens it,
+        // and the distance the members found can have moved.
+        const Extended allowance = move * (1 + 1e-6L) + 1e-9L;
+        const Extended reach = range * (1 + 1e-9L) + 1e-9L + allowance;
+        if (!group.Neighbours.FileCapturedStates(frame.ArenaWidth, frame.ArenaHeight,
+                                                 reach * kCellMargin, allowance))
+            return false;
+        dealColumns(group.Neighbours);
+    } else {
+        // Members that read no other member wait for none: the list is dealt
+        // out in runs, which keep each thread's members together in memory.
+        bands_ = threads_;
+        for (std::uint32_t i = 0; i < count; ++i)
+            bandOfMember_[i] = static_cast<std::uint32_t>(std::uint64_t{i} * bands_ / count);
     }
     for (unsigned b = 0; b < bands_; ++b) {
         progress_[b].Next.store(0, std::memory_order_relaxed);
@@ -231,6 +227,42 @@ bool TConcurrentStepper::Prepare(TBugGroup& group, const TFrameContext& frame) {
     for (TObstacleIndex& index : obstacleIndexes_)
         index.Invalidate();
     return true;
+}
+
+void TConcurrentStepper::dealColumns(const TNeighbourGrid& grid) {
+    // Bands of columns with about equal member counts.
+    const std::size_t count = bandOfMember_.size();
+    const std::uint32_t columns = grid.Columns();
+    std::vector<std::size_t> membersInColumn(columns);
+    for (std::uint32_t i = 0; i < count; ++i)
+        ++membersInColumn[grid.ColumnOfMember(i)];
+    bands_ = std::min<unsigned>(threads_, columns);
+    std::vector<std::uint32_t> bandOfColumn(columns, 0);
+    std::vector<std::uint32_t> firstColumnOfBand(bands_ + 1, columns);
+    std::size_t dealt = 0;
+    unsigned band = 0;
+    firstColumnOfBand[0] = 0;
+    for (std::uint32_t column = 0; column < columns; ++column) {
+        // A band ends once it holds its share, leaving a column for each band
+        // still to come.
+        if (band + 1 < bands_ &&
+            (dealt >= count * (band + 1) / bands_ || columns - column == bands_ - band - 1)) {
+            ++band;
+            firstColumnOfBand[band] = column;
+        }
+        bandOfColumn[column] = band;
+        dealt += membersInColumn[column];
+    }
+    // An exclusive member's step may file it elsewhere while other threads
+    // are still dealing: each member keeps the column the frame found it in.
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t column = grid.ColumnOfMember(i);
+        const std::uint32_t b = bandOfColumn[column];
+        bandOfMember_[i] = b;
+        facingColumns_[i] =
+            static_cast<std::uint8_t>((column == firstColumnOfBand[b] ? kFirstColumn : 0) |
+                                      (column == firstColumnOfBand[b + 1] - 1 ? kLastColumn : 0));
+    }
 }
 
 void TConcurrentStepper::StepPrepared() {
@@ -252,8 +284,6 @@ void TConcurrentStepper::StepPrepared() {
 void TConcurrentStepper::stepBand(unsigned band) {
     const auto& members = group_->Members;
     TNeighbourGrid& grid = group_->Neighbours;
-    const std::uint32_t firstColumn = firstColumnOfBand_[band];
-    const std::uint32_t lastColumn = firstColumnOfBand_[band + 1] - 1;
     TBandProgress& own = progress_[band];
     // With two bands both sides face the same band; with one, none.
     TBandProgress& before = progress_[(band + bands_ - 1) % bands_];
@@ -274,9 +304,10 @@ void TConcurrentStepper::stepBand(unsigned band) {
     entries.clear();
     bugs.clear();
     for (std::uint32_t i = 0; i < members.size(); ++i) {
-        const std::uint32_t column = columnOfMember_[i];
-        if (bandOfColumn_[column] == band) {
-            entries.push_back({i, column == firstColumn, column == lastColumn, exclusive_[i] != 0});
+        if (bandOfMember_[i] == band) {
+            const std::uint8_t facing = facingColumns_[i];
+            entries.push_back(
+                {i, (facing & kFirstColumn) != 0, (facing & kLastColumn) != 0, exclusive_[i] != 0});
             bugs.push_back(members[i].get());
         }
     }
@@ -295,7 +326,7 @@ void TConcurrentStepper::stepBand(unsigned band) {
     own.NextLastColumn.store(nextLast[0], std::memory_order_release);
 
     TFrameContext frame = frame_;
-    frame.Neighbours = &grid;
+    frame.Neighbours = gridded_ ? &grid : nullptr;
     frame.Obstacles = &obstacleIndexes_[band];
     std::size_t exclusiveDone = 0;
     for (std::size_t k = 0; k < entries.size(); ++k) {
@@ -318,8 +349,14 @@ void TConcurrentStepper::stepBand(unsigned band) {
         TBug& bug = *members[i];
         frame.MemberIndex = i;
         bug.Step(frame);
-        if (entry.Exclusive) {
+        if (!gridded_) {
+            // No step searches the grid.
+        } else if (entry.Exclusive) {
             grid.Relocate(i, bug);
+        } else {
+            grid.Update(i, bug);
+        }
+        if (entry.Exclusive) {
             // The exclusive members come one at a time, in list order.
             while (exclusiveMembers_[exclusiveDone] != i)
                 ++exclusiveDone;
@@ -327,8 +364,6 @@ void TConcurrentStepper::stepBand(unsigned band) {
             nextExclusive_.store(
                 exclusiveDone < exclusiveMembers_.size() ? exclusiveMembers_[exclusiveDone] : kNone,
                 std::memory_order_release);
-        } else {
-            grid.Update(i, bug);
         }
         if (entry.InFirstColumn)
             own.NextFirstColumn.store(nextFirst[k + 1], std::memory_order_release);

@@ -43,7 +43,9 @@ struct TConcurrency {
 // columns are dealt out to the threads in bands, and each thread steps its
 // band's members in list order. A member in a band's first or last column
 // waits until the neighbouring band has stepped every member of its facing
-// column that comes earlier in the list.
+// column that comes earlier in the list. When no member reads another (the
+// group has no group behaviours), nobody waits for anybody: the list is dealt
+// out in runs instead.
 //
 // Members whose step cannot be bounded so (a trigger due this frame draws
 // random numbers in list order; a target bug of the same group or a group
@@ -78,6 +80,8 @@ public:
 private:
     struct TBandProgress;
     struct TWorkerResult {
+        // Some member has a group behaviour, and so reads other members.
+        bool ReadsMembers = false;
         Extended LargestRange = 0;
         Extended LargestMove = 0;
         std::vector<std::uint32_t> Exclusive;
@@ -85,7 +89,8 @@ private:
     };
     void classifyMembers(unsigned worker);
     void stepBand(unsigned band);
-    bool boundsStepOf(const TBug& bug, Extended& range, Extended& move) const;
+    bool boundsStepOf(const TBug& bug, bool& readsMembers, Extended& range, Extended& move) const;
+    void dealColumns(const TNeighbourGrid& grid);
 
     unsigned threads_ = 1;
     std::size_t leastMembersPerThread_ = 2000;
@@ -99,14 +104,15 @@ private:
     Extended rangeLimit_ = 0;
     Extended moveLimit_ = 0;
     std::vector<std::uint8_t> exclusive_;
-    // The column each member started the frame in (an exclusive member's step
-    // may file it elsewhere while other threads are still dealing).
-    std::vector<std::uint32_t> columnOfMember_;
     std::vector<std::uint32_t> exclusiveMembers_;
     std::atomic<std::uint32_t> nextExclusive_{0};
-    std::vector<std::uint32_t> bandOfColumn_;
-    std::vector<std::uint32_t> firstColumnOfBand_;
+    // Members that read other members are dealt out in bands of the grid's
+    // columns; members that read none, in runs of the list.
+    bool gridded_ = false;
     unsigned bands_ = 0;
+    std::vector<std::uint32_t> bandOfMember_;
+    // Whether a member lies in its band's first or last column.
+    std::vector<std::uint8_t> facingColumns_;
     std::unique_ptr<TBandProgress[]> progress_;
 
     TConcurrency concurrency_;

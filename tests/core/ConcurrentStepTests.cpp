@@ -86,33 +86,45 @@ constexpr int kFlockFrames = 30;
 constexpr int kFlockFrames = 8;
 #endif
 
-// A flock of 20,000 with members that must step exclusively: a trigger due
-// in the third frame draws new speeds, a few seek the first member, one has
-// no speed cap, one no sensor range; others sit on the arena's edges and
-// corners and wrap round them, and some avoid obstacles.
-void buildMixedFlock(TSimulation& simulation) {
-    TWorkloadOptions options;
-    options.Bugs = 20000;
-    BuildFlockWorkload(simulation, options);
+// Members that must step exclusively: a trigger due in the third frame draws
+// new speed caps and headings for every 97th member, and a few seek the first
+// member.
+void addExclusiveMembers(TSimulation& simulation) {
     TTrigger* trigger = simulation.NewTrigger();
     trigger->Second = 0;
     trigger->Frame = 2;
     trigger->Template.MaxSpeedVariantValue.Apply = true;
     trigger->Template.MaxSpeedVariantValue.BaseValue = 60;
     trigger->Template.MaxSpeedVariantValue.Difference = 50;
+    trigger->Template.OrientationVariantValue.Apply = true;
+    trigger->Template.OrientationVariantValue.BaseValue = 180;
+    trigger->Template.OrientationVariantValue.Difference = 180;
+    const auto& members = simulation.Groups[0]->Members;
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        if (i % 97 == 0)
+            members[i]->Triggers.push_back(trigger);
+        if (i % 211 == 5) {
+            TSteeringBehaviour& seek = test::AddBehaviour(*members[i], bkSeek);
+            seek.TargetIsBug = true;
+            seek.TargetBug = members[0].get();
+        }
+    }
+}
+
+// A flock of 20,000 with exclusive members; besides, one has no speed cap,
+// one no sensor range; others sit on the arena's edges and corners and wrap
+// round them, and some avoid obstacles.
+void buildMixedFlock(TSimulation& simulation) {
+    TWorkloadOptions options;
+    options.Bugs = 20000;
+    BuildFlockWorkload(simulation, options);
+    addExclusiveMembers(simulation);
     TObstacle* wall = simulation.CreateObstacle(TObstacle::kLine, 100, 100, 300, 120);
     const auto& members = simulation.Groups[0]->Members;
     const Extended width = simulation.Space.Width;
     const Extended height = simulation.Space.Height;
     for (std::size_t i = 0; i < members.size(); ++i) {
         TBug& bug = *members[i];
-        if (i % 97 == 0)
-            bug.Triggers.push_back(trigger);
-        if (i % 211 == 5) {
-            TSteeringBehaviour& seek = test::AddBehaviour(bug, bkSeek);
-            seek.TargetIsBug = true;
-            seek.TargetBug = members[0].get();
-        }
         if (i % 50 == 7)
             test::AddBehaviour(bug, bkObstacleAvoidance).Obstacles.push_back(wall);
         if (i % 53 == 1) {
@@ -128,6 +140,22 @@ void buildMixedFlock(TSimulation& simulation) {
 TEST(ConcurrentSteps, MixedFlockGivesTheSameBitsOnAnyNumberOfThreads) {
     InitVectors(2);
     for (const std::uint64_t frames : expectSameOnEveryThreadCount(buildMixedFlock, kFlockFrames))
+        EXPECT_EQ(frames, static_cast<std::uint64_t>(kFlockFrames));
+}
+
+// Members that read no other member (they only avoid obstacles) step in runs
+// of the list, around the exclusive ones.
+void buildAvoiders(TSimulation& simulation) {
+    TWorkloadOptions options;
+    options.Bugs = 20000;
+    options.Obstacles = 200;
+    BuildObstacleWorkload(simulation, options);
+    addExclusiveMembers(simulation);
+}
+
+TEST(ConcurrentSteps, MembersThatReadNoOtherMemberGiveTheSameBitsOnAnyNumberOfThreads) {
+    InitVectors(2);
+    for (const std::uint64_t frames : expectSameOnEveryThreadCount(buildAvoiders, kFlockFrames))
         EXPECT_EQ(frames, static_cast<std::uint64_t>(kFlockFrames));
 }
 
