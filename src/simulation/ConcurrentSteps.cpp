@@ -349,13 +349,10 @@ void TConcurrentStepper::stepBand(unsigned band) {
         TBug& bug = *members[i];
         frame.MemberIndex = i;
         bug.Step(frame);
-        if (!gridded_) {
-            // No step searches the grid.
-        } else if (entry.Exclusive) {
+        if (gridded_ && entry.Exclusive)
             grid.Relocate(i, bug);
-        } else {
+        else if (gridded_)
             grid.Update(i, bug);
-        }
         if (entry.Exclusive) {
             // The exclusive members come one at a time, in list order.
             while (exclusiveMembers_[exclusiveDone] != i)
