@@ -1,12 +1,11 @@
 #include "steering/NeighbourSelection.h"
 
+#include "foundations/IndexSort.h"
 #include "steering/SteeringBehaviour.h"
 #include "world/Bug.h"
 #include "world/BugGroup.h"
 #include "world/NeighbourGrid.h"
 
-#include <algorithm>
-#include <array>
 #include <cmath>
 #include <limits>
 #include <span>
@@ -105,27 +104,6 @@ struct TCandidate {
 };
 
 using TCandidateBuffer = TCompactBuffer<TCandidate>;
-
-// Sorts distinct member indices. The lists are short (about as many as a bug
-// has neighbours) and come in random order, so each index is put in its place
-// by counting the smaller ones, which needs no branches; long lists are sorted
-// as usual.
-void sortIndices(std::uint32_t* first, std::uint32_t* last) {
-    constexpr std::size_t kCountedSortLimit = 32;
-    const auto count = static_cast<std::size_t>(last - first);
-    if (count > kCountedSortLimit) {
-        std::sort(first, last);
-        return;
-    }
-    std::array<std::uint32_t, kCountedSortLimit> sorted;
-    for (std::size_t i = 0; i < count; ++i) {
-        std::size_t smaller = 0;
-        for (std::size_t j = 0; j < count; ++j)
-            smaller += first[j] < first[i] ? 1 : 0;
-        sorted[smaller] = first[i];
-    }
-    std::copy_n(sorted.begin(), count, first);
-}
 
 // Decides, member by member, whether the bug perceives it. Whether a member is
 // a neighbour depends on that member alone, so one filtering pass over the
@@ -355,7 +333,7 @@ void CollectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug,
                     accepted.Push(index);
             // The grid's entries come in no particular order; sums run in
             // member order.
-            sortIndices(accepted.begin(), accepted.end());
+            SortDistinctIndices(accepted);
             for (const std::uint32_t index : accepted) {
                 const TMemberState& state = grid->State(index);
                 out.push_back({index, &state.Position, &state.Velocity});

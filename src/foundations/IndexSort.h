@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace kova {
+
+// Sorts distinct indices into ascending order. Made for the lists a search of
+// neighbours gathers: from a handful to a few hundred indices in no useful
+// order. Short lists are sorted without branches, long ones by their digits.
+void SortDistinctIndices(std::span<std::uint32_t> indices);
+
+} // namespace kova
