@@ -225,7 +225,7 @@ bool TConcurrentStepper::Prepare(TBugGroup& group, const TFrameContext& frame) {
     nextExclusive_.store(exclusiveMembers_.empty() ? kNone : exclusiveMembers_.front(),
                          std::memory_order_relaxed);
     for (TObstacleIndex& index : obstacleIndexes_)
-        index.Invalidate();
+        index.ObstaclesMayHaveChanged();
     return true;
 }
 

@@ -201,7 +201,7 @@ void TSimulation::StepMembers(TBugGroup& group, TFrameContext frame, BeforeStep&
     // Obstacles and members may have changed since the last loop.
     TNeighbourGrid& grid = group.Neighbours;
     grid.Reset();
-    obstacleIndex_.Invalidate();
+    obstacleIndex_.ObstaclesMayHaveChanged();
     const auto& members = group.Members;
     if (UseSpatialIndex) {
         frame.Neighbours = &grid;

@@ -127,12 +127,41 @@ void TObstacleIndex::Prepare(const TObstacleList& obstacles) {
     // Copies of one list share their array: most calls end at the first
     // test. A list equal to the indexed one is kept instead of it, so that
     // its other copies end there too.
-    if (obstacles.SharesItemsWith(obstacles_))
+    if (obstacles.SharesItemsWith(obstacles_) && !figuresUnchecked_)
         return;
-    const bool same = obstacles.Items() == obstacles_.Items();
+    const bool same = obstacles.Items() == obstacles_.Items() &&
+                      (!figuresUnchecked_ || figuresUnchanged(obstacles));
     obstacles_ = obstacles;
+    figuresUnchecked_ = false;
     if (!same)
         rebuild();
+}
+
+namespace {
+
+// Bit for bit: the copies must give the intersection tests the very values
+// of the obstacle, down to the sign of a zero.
+bool sameBits(Extended a, Extended b) {
+    return EncodeExtended(a) == EncodeExtended(b);
+}
+
+bool sameBits(const Vector& a, const Vector& b) {
+    return sameBits(a[0], b[0]) && sameBits(a[1], b[1]);
+}
+
+} // namespace
+
+bool TObstacleIndex::figuresUnchanged(const TObstacleList& obstacles) const {
+    for (std::size_t i = 0; i < obstacles.size(); ++i) {
+        const TObstacle* o = obstacles[i];
+        if (o == nullptr)
+            continue;
+        const TFigure& figure = figures_[i];
+        if (o->Kind != figure.Kind || !sameBits(o->P1, figure.P1) || !sameBits(o->P2, figure.P2) ||
+            !sameBits(o->Centre, figure.Centre) || !sameBits(o->Radius, figure.Radius))
+            return false;
+    }
+    return true;
 }
 
 TObstacleIndex::TBox TObstacleIndex::enclosingBox(Extended left, Extended top, Extended right,

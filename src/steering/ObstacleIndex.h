@@ -16,8 +16,8 @@ namespace kova {
 // Bugs made from one template hold equal copies of one list; the grid is kept
 // for the last list prepared and reused while the lists keep holding the same
 // obstacles. It describes the obstacles as they were when it was built: it
-// must be invalidated whenever an obstacle may have changed. Searches write
-// scratch space of the index: each thread needs an index of its own.
+// must be told whenever an obstacle may have changed. Searches write scratch
+// space of the index: each thread needs an index of its own.
 class TObstacleIndex {
 public:
     // Makes the grid describe this list, rebuilding it only when the list
@@ -26,6 +26,12 @@ public:
     // Forgets the list (obstacles may have been destroyed and others created at
     // the same addresses).
     void Invalidate();
+    // The obstacles may have been edited, or destroyed and others created at
+    // the same addresses. The next Prepare compares the figure of every
+    // obstacle of its list, bit for bit, with the one the grid was built from,
+    // and rebuilds the grid only when one differs: a comparison costs far less
+    // than a rebuild, and between frames obstacles rarely change.
+    void ObstaclesMayHaveChanged() { figuresUnchecked_ = true; }
     // The indices, in ascending list order, of every obstacle that the probe
     // from `start` towards `end`, `range` long, can hit (and possibly some
     // that it cannot, though most of those are left out). Returns false, with `out` empty, when the
@@ -68,10 +74,14 @@ private:
     static bool surelyMissed(const TQuickFigure& figure, const TQuickProbe& probe);
 
     void rebuild();
+    // Every obstacle of the list, which holds the indexed obstacles at the
+    // same places, still has the figure the grid was built from.
+    bool figuresUnchanged(const TObstacleList& obstacles) const;
     std::uint32_t columnOf(double x) const;
     std::uint32_t rowOf(double y) const;
 
     TObstacleList obstacles_;
+    bool figuresUnchecked_ = false;
     std::vector<TBox> boxes_;
     std::vector<TFigure> figures_;
     std::vector<TQuickFigure> quickFigures_;

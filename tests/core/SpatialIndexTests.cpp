@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -36,12 +37,10 @@ bool sameBits(const Vector& a, const Vector& b) {
     return sameBits(a[0], b[0]) && sameBits(a[1], b[1]);
 }
 
-// Steps both simulations frame by frame and stops at the first bug whose
-// position, velocity or steering force differs.
-void expectIdenticalRuns(TSimulation& indexed, TSimulation& direct, int frames) {
+// Steps both running simulations frame by frame and stops at the first bug
+// whose position, velocity or steering force differs.
+void expectIdenticalFrames(TSimulation& indexed, TSimulation& direct, int frames) {
     ASSERT_EQ(indexed.Groups.size(), direct.Groups.size());
-    indexed.BeginRun();
-    direct.BeginRun();
     for (int frame = 0; frame < frames; ++frame) {
         indexed.StepFrame();
         direct.StepFrame();
@@ -61,6 +60,12 @@ void expectIdenticalRuns(TSimulation& indexed, TSimulation& direct, int frames) 
             }
         }
     }
+}
+
+void expectIdenticalRuns(TSimulation& indexed, TSimulation& direct, int frames) {
+    indexed.BeginRun();
+    direct.BeginRun();
+    expectIdenticalFrames(indexed, direct, frames);
 }
 
 void setSensing(TSimulation& simulation, bool rangeOn, bool angleOn) {
@@ -186,6 +191,42 @@ TEST(ObstaclesWithAndWithoutIndex, GiveTheSameBitsEveryFrame) {
         if (!sameBits(member->SteeringForce, member->Velocity))
             ++steered;
     EXPECT_GT(steered, 0);
+}
+
+TEST(ObstaclesWithAndWithoutIndex, FollowObstaclesEditedBetweenFrames) {
+    TWorkloadOptions options;
+    options.Bugs = 400;
+    options.Obstacles = 300;
+    TSimulation indexed;
+    TSimulation direct;
+    BuildObstacleWorkload(indexed, options);
+    BuildObstacleWorkload(direct, options);
+    direct.UseSpatialIndex = false;
+    const std::function<void(TSimulation&)> edits[] = {
+        [](TSimulation& simulation) {
+            for (const auto& obstacle : simulation.Obstacles) {
+                obstacle->P1[0] += 40;
+                obstacle->P2[1] -= 25;
+                obstacle->UpdateGeometry();
+            }
+        },
+        [](TSimulation& simulation) {
+            for (std::size_t i = 0; i < simulation.Obstacles.size(); i += 3) {
+                TObstacle& obstacle = *simulation.Obstacles[i];
+                obstacle.Kind =
+                    obstacle.Kind == TObstacle::kLine ? TObstacle::kCircle : TObstacle::kLine;
+            }
+        },
+        [](TSimulation& simulation) { simulation.RemoveObstacle(*simulation.Obstacles[7]); },
+    };
+    indexed.BeginRun();
+    direct.BeginRun();
+    expectIdenticalFrames(indexed, direct, 5);
+    for (const auto& edit : edits) {
+        edit(indexed);
+        edit(direct);
+        expectIdenticalFrames(indexed, direct, 5);
+    }
 }
 
 TEST(ObstaclesWithAndWithoutIndex, TieBetweenEqualHitsGoesToTheEarlierObstacle) {
