@@ -29,10 +29,6 @@ constexpr std::size_t kMembersPerExclusive = 8;
 // rounding never lets a search cover more than three of them.
 constexpr Extended kCellMargin = 1.01L;
 
-// The facing columns a member of a band of columns lies in.
-constexpr std::uint8_t kFirstColumn = 1;
-constexpr std::uint8_t kLastColumn = 2;
-
 // Members are classified so fast that their data must be asked for well
 // ahead.
 constexpr std::size_t kClassifyPrefetchSpacing = 4;
@@ -199,7 +195,7 @@ bool TConcurrentStepper::Prepare(TBugGroup& group, const TFrameContext& frame) {
     if (exclusiveMembers_.size() * kMembersPerExclusive > count)
         return false;
     bandOfMember_.resize(count);
-    facingColumns_.assign(count, 0);
+    columnInBand_.assign(count, 0);
     gridded_ = readsMembers;
     if (gridded_) {
         // The reach of the widest search: the range as the grid widens it,
@@ -255,13 +251,14 @@ void TConcurrentStepper::dealColumns(const TNeighbourGrid& grid) {
     }
     // An exclusive member's step may file it elsewhere while other threads
     // are still dealing: each member keeps the column the frame found it in.
+    columnsInBand_.resize(bands_);
+    for (unsigned b = 0; b < bands_; ++b)
+        columnsInBand_[b] = firstColumnOfBand[b + 1] - firstColumnOfBand[b];
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint32_t column = grid.ColumnOfMember(i);
         const std::uint32_t b = bandOfColumn[column];
         bandOfMember_[i] = b;
-        facingColumns_[i] =
-            static_cast<std::uint8_t>((column == firstColumnOfBand[b] ? kFirstColumn : 0) |
-                                      (column == firstColumnOfBand[b + 1] - 1 ? kLastColumn : 0));
+        columnInBand_[i] = column - firstColumnOfBand[b];
     }
 }
 
@@ -288,13 +285,17 @@ void TConcurrentStepper::stepBand(unsigned band) {
     // With two bands both sides face the same band; with one, none.
     TBandProgress& before = progress_[(band + bands_ - 1) % bands_];
     TBandProgress& after = progress_[(band + 1) % bands_];
+    const bool facesOthers = gridded_ && bands_ > 1;
+    // Members dealt out in runs of the list have no columns.
+    const std::uint32_t columns = gridded_ ? columnsInBand_[band] : 1;
     double& waited = results_[band].WaitedSeconds;
     waited = 0;
 
-    // The band's members in list order, and for each of the counters it
-    // publishes the next member that moves it on.
+    // The band's members in list order, and for each of the facing counters
+    // the next member from each entry on that moves it.
     struct TEntry {
         std::uint32_t Index;
+        std::uint32_t Column;
         bool InFirstColumn;
         bool InLastColumn;
         bool Exclusive;
@@ -305,9 +306,9 @@ void TConcurrentStepper::stepBand(unsigned band) {
     bugs.clear();
     for (std::uint32_t i = 0; i < members.size(); ++i) {
         if (bandOfMember_[i] == band) {
-            const std::uint8_t facing = facingColumns_[i];
-            entries.push_back(
-                {i, (facing & kFirstColumn) != 0, (facing & kLastColumn) != 0, exclusive_[i] != 0});
+            const std::uint32_t column = gridded_ ? columnInBand_[i] : 0;
+            entries.push_back({i, column, facesOthers && column == 0,
+                               facesOthers && column + 1 == columns, exclusive_[i] != 0});
             bugs.push_back(members[i].get());
         }
     }
@@ -321,31 +322,48 @@ void TConcurrentStepper::stepBand(unsigned band) {
         nextFirst[k] = entries[k].InFirstColumn ? entries[k].Index : nextFirst[k + 1];
         nextLast[k] = entries[k].InLastColumn ? entries[k].Index : nextLast[k + 1];
     }
-    own.Next.store(entries.empty() ? kNone : entries.front().Index, std::memory_order_release);
-    own.NextFirstColumn.store(nextFirst[0], std::memory_order_release);
-    own.NextLastColumn.store(nextLast[0], std::memory_order_release);
+
+    // A member whose facing column's neighbour has not yet stepped an earlier
+    // member is put aside, and the band steps on with the members that do not
+    // depend on it: a member is held back while an earlier one put aside lies
+    // in its own or an adjacent column (`heldFrom` has the smallest such index
+    // of each column). Members put aside step once the facing band has moved
+    // on, and all of them before an exclusive member or a wait for one.
+    thread_local std::vector<std::size_t> putAside;
+    thread_local std::vector<std::uint32_t> heldFrom;
+    thread_local std::vector<std::uint32_t> stillHeldFrom;
+    putAside.clear();
+    heldFrom.assign(columns, kNone);
+    constexpr std::size_t kMostPutAside = 64;
+
+    const auto publish = [&](std::size_t cursor) {
+        const std::uint32_t firstAside = putAside.empty() ? kNone : entries[putAside.front()].Index;
+        const std::uint32_t atCursor = cursor < entries.size() ? entries[cursor].Index : kNone;
+        own.Next.store(std::min(firstAside, atCursor), std::memory_order_release);
+        own.NextFirstColumn.store(std::min(heldFrom.front(), nextFirst[cursor]),
+                                  std::memory_order_release);
+        own.NextLastColumn.store(std::min(heldFrom.back(), nextLast[cursor]),
+                                 std::memory_order_release);
+    };
+    const auto facingBandsReady = [&](const TEntry& entry) {
+        return (!entry.InFirstColumn ||
+                before.NextLastColumn.load(std::memory_order_acquire) > entry.Index) &&
+               (!entry.InLastColumn ||
+                after.NextFirstColumn.load(std::memory_order_acquire) > entry.Index);
+    };
+    const auto notHeld = [&](const TEntry& entry, const std::vector<std::uint32_t>& held) {
+        const std::uint32_t c = entry.Column;
+        return held[c] > entry.Index && (c == 0 || held[c - 1] > entry.Index) &&
+               (c + 1 == columns || held[c + 1] > entry.Index);
+    };
 
     TFrameContext frame = frame_;
     frame.Neighbours = gridded_ ? &grid : nullptr;
     frame.Obstacles = &obstacleIndexes_[band];
     std::size_t exclusiveDone = 0;
-    for (std::size_t k = 0; k < entries.size(); ++k) {
+    const auto step = [&](std::size_t k) {
         const TEntry& entry = entries[k];
         const std::uint32_t i = entry.Index;
-        if (entry.Exclusive) {
-            for (unsigned b = 0; b < bands_; ++b)
-                if (b != band)
-                    waitUntilAbove(progress_[b].Next, i, waited);
-        } else {
-            waitUntilAbove(nextExclusive_, i, waited);
-            if (bands_ > 1) {
-                if (entry.InFirstColumn)
-                    waitUntilAbove(before.NextLastColumn, i, waited);
-                if (entry.InLastColumn)
-                    waitUntilAbove(after.NextFirstColumn, i, waited);
-            }
-        }
-        PrefetchStepData(bugs, k + 1);
         TBug& bug = *members[i];
         frame.MemberIndex = i;
         bug.Step(frame);
@@ -362,13 +380,71 @@ void TConcurrentStepper::stepBand(unsigned band) {
                 exclusiveDone < exclusiveMembers_.size() ? exclusiveMembers_[exclusiveDone] : kNone,
                 std::memory_order_release);
         }
-        if (entry.InFirstColumn)
-            own.NextFirstColumn.store(nextFirst[k + 1], std::memory_order_release);
-        if (entry.InLastColumn)
-            own.NextLastColumn.store(nextLast[k + 1], std::memory_order_release);
-        own.Next.store(k + 1 < entries.size() ? entries[k + 1].Index : kNone,
-                       std::memory_order_release);
+    };
+    // Steps the members put aside that may step now, in list order, and
+    // tells whether any did. The first of them waits for the facing band
+    // only; while it must, so do all the others.
+    const auto stepPutAside = [&](std::size_t cursor) {
+        if (putAside.empty() || !facingBandsReady(entries[putAside.front()]))
+            return false;
+        stillHeldFrom.assign(columns, kNone);
+        std::size_t kept = 0;
+        for (const std::size_t k : putAside) {
+            const TEntry& entry = entries[k];
+            if (notHeld(entry, stillHeldFrom) && facingBandsReady(entry)) {
+                step(k);
+            } else {
+                putAside[kept++] = k;
+                stillHeldFrom[entry.Column] = std::min(stillHeldFrom[entry.Column], entry.Index);
+            }
+        }
+        putAside.resize(kept);
+        heldFrom.swap(stillHeldFrom);
+        publish(cursor);
+        return true;
+    };
+    // Steps every member put aside, waiting for the facing band as needed.
+    const auto stepAllPutAside = [&](std::size_t cursor) {
+        while (!putAside.empty()) {
+            const TEntry& first = entries[putAside.front()];
+            if (first.InFirstColumn)
+                waitUntilAbove(before.NextLastColumn, first.Index, waited);
+            if (first.InLastColumn)
+                waitUntilAbove(after.NextFirstColumn, first.Index, waited);
+            stepPutAside(cursor);
+        }
+    };
+
+    publish(0);
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const TEntry& entry = entries[k];
+        const std::uint32_t i = entry.Index;
+        stepPutAside(k);
+        if (entry.Exclusive) {
+            stepAllPutAside(k);
+            for (unsigned b = 0; b < bands_; ++b)
+                if (b != band)
+                    waitUntilAbove(progress_[b].Next, i, waited);
+        } else {
+            if (nextExclusive_.load(std::memory_order_acquire) <= i) {
+                // The exclusive member waits for every earlier one.
+                stepAllPutAside(k);
+                waitUntilAbove(nextExclusive_, i, waited);
+            }
+            if (putAside.size() >= kMostPutAside)
+                stepAllPutAside(k);
+            if (!notHeld(entry, heldFrom) || !facingBandsReady(entry)) {
+                putAside.push_back(k);
+                heldFrom[entry.Column] = std::min(heldFrom[entry.Column], i);
+                publish(k + 1);
+                continue;
+            }
+        }
+        PrefetchStepData(bugs, k + 1);
+        step(k);
+        publish(k + 1);
     }
+    stepAllPutAside(entries.size());
 }
 
 } // namespace kova

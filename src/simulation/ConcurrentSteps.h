@@ -42,8 +42,10 @@ struct TConcurrency {
 // reach further by the distance a member can move in one frame), the grid's
 // columns are dealt out to the threads in bands, and each thread steps its
 // band's members in list order. A member in a band's first or last column
-// waits until the neighbouring band has stepped every member of its facing
-// column that comes earlier in the list. When no member reads another (the
+// steps once the neighbouring band has stepped every member of its facing
+// column that comes earlier in the list; until then it is put aside, and the
+// band steps on with its later members that lie at least two columns away
+// from every member put aside. When no member reads another (the
 // group has no group behaviours), nobody waits for anybody: the list is dealt
 // out in runs instead.
 //
@@ -111,8 +113,9 @@ private:
     bool gridded_ = false;
     unsigned bands_ = 0;
     std::vector<std::uint32_t> bandOfMember_;
-    // Whether a member lies in its band's first or last column.
-    std::vector<std::uint8_t> facingColumns_;
+    // A member's column counted from its band's first, and each band's width.
+    std::vector<std::uint32_t> columnInBand_;
+    std::vector<std::uint32_t> columnsInBand_;
     std::unique_ptr<TBandProgress[]> progress_;
 
     TConcurrency concurrency_;
