@@ -174,15 +174,20 @@ TEST(FlockWithAndWithoutIndex, MembersOnThePerceptionLimitsAreJudgedAlike) {
     }
 }
 
-TEST(ObstaclesWithAndWithoutIndex, GiveTheSameBitsEveryFrame) {
+// 400 bugs among 300 obstacles, to be stepped with and without the index.
+void buildObstacleWorkloads(TSimulation& indexed, TSimulation& direct) {
     TWorkloadOptions options;
     options.Bugs = 400;
     options.Obstacles = 300;
-    TSimulation indexed;
-    TSimulation direct;
     BuildObstacleWorkload(indexed, options);
     BuildObstacleWorkload(direct, options);
     direct.UseSpatialIndex = false;
+}
+
+TEST(ObstaclesWithAndWithoutIndex, GiveTheSameBitsEveryFrame) {
+    TSimulation indexed;
+    TSimulation direct;
+    buildObstacleWorkloads(indexed, direct);
     expectIdenticalRuns(indexed, direct, 100);
 
     // Obstacles were really in the way.
@@ -194,14 +199,9 @@ TEST(ObstaclesWithAndWithoutIndex, GiveTheSameBitsEveryFrame) {
 }
 
 TEST(ObstaclesWithAndWithoutIndex, FollowObstaclesEditedBetweenFrames) {
-    TWorkloadOptions options;
-    options.Bugs = 400;
-    options.Obstacles = 300;
     TSimulation indexed;
     TSimulation direct;
-    BuildObstacleWorkload(indexed, options);
-    BuildObstacleWorkload(direct, options);
-    direct.UseSpatialIndex = false;
+    buildObstacleWorkloads(indexed, direct);
     const std::function<void(TSimulation&)> edits[] = {
         [](TSimulation& simulation) {
             for (const auto& obstacle : simulation.Obstacles) {
