@@ -14,10 +14,6 @@ namespace {
 constexpr std::string_view kEncodingPrefix = "x80:";
 constexpr int kMaxDigits = 21; // enough for every 64-bit significand
 
-bool sameBits(Extended a, Extended b) {
-    return EncodeExtended(a) == EncodeExtended(b);
-}
-
 // The whole text as a long double, or nothing when any of it is left over.
 std::optional<Extended> parseWhole(const std::string& text) {
     if (text.empty())
@@ -45,7 +41,7 @@ int hexDigit(char c) {
 bool scientificText(Extended value, int digits, char (&buffer)[64]) {
     std::snprintf(buffer, sizeof buffer, "%.*Le", digits - 1, value);
     const std::optional<Extended> back = parseWhole(buffer);
-    return back && sameBits(*back, value);
+    return back && SameBits(*back, value);
 }
 
 } // namespace
@@ -82,7 +78,7 @@ std::string ExactDecimalText(Extended value) {
     char general[64];
     std::snprintf(general, sizeof general, "%.*Lg", std::clamp(precision, 1, kMaxDigits), value);
     const std::optional<Extended> back = parseWhole(general);
-    return back && sameBits(*back, value) ? general : buffer;
+    return back && SameBits(*back, value) ? general : buffer;
 }
 
 std::string ExactText(Extended value) {
@@ -91,7 +87,7 @@ std::string ExactText(Extended value) {
         return text;
     for (const char* name : {"inf", "-inf", "nan", "-nan"}) {
         const std::optional<Extended> named = parseWhole(name);
-        if (named && sameBits(*named, value))
+        if (named && SameBits(*named, value))
             return name;
     }
     static const char* const hex = "0123456789abcdef";

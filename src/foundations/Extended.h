@@ -35,6 +35,12 @@ inline Extended DecodeExtended(const ExtendedBytes& bytes) {
     return value;
 }
 
+// Equal bit for bit, as == is not: the signs of zeros count, and a NaN equals
+// the same NaN.
+inline bool SameBits(Extended a, Extended b) {
+    return EncodeExtended(a) == EncodeExtended(b);
+}
+
 } // namespace kova
 
 namespace kova {

@@ -381,12 +381,12 @@ void TConcurrentStepper::stepBand(unsigned band) {
                 std::memory_order_release);
         }
     };
-    // Steps the members put aside that may step now, in list order, and
-    // tells whether any did. The first of them waits for the facing band
-    // only; while it must, so do all the others.
+    // Steps the members put aside that may step now, in list order. The
+    // first of them waits for the facing band only; while it must, so do all
+    // the others.
     const auto stepPutAside = [&](std::size_t cursor) {
         if (putAside.empty() || !facingBandsReady(entries[putAside.front()]))
-            return false;
+            return;
         stillHeldFrom.assign(columns, kNone);
         std::size_t kept = 0;
         for (const std::size_t k : putAside) {
@@ -401,7 +401,6 @@ void TConcurrentStepper::stepBand(unsigned band) {
         putAside.resize(kept);
         heldFrom.swap(stillHeldFrom);
         publish(cursor);
-        return true;
     };
     // Steps every member put aside, waiting for the facing band as needed.
     const auto stepAllPutAside = [&](std::size_t cursor) {

@@ -109,20 +109,6 @@ bool TObstacleIndex::finite(const TBox& box) {
            std::isfinite(box.bottom);
 }
 
-void TObstacleIndex::Invalidate() {
-    obstacles_.clear();
-    boxes_.clear();
-    figures_.clear();
-    quickFigures_.clear();
-    everywhere_.clear();
-    // A grid of one cell, which no search covers less than half of: every
-    // search walks the list until the next rebuild.
-    columns_ = 1;
-    rows_ = 1;
-    cellStarts_.assign(2, 0);
-    cellEntries_.clear();
-}
-
 void TObstacleIndex::Prepare(const TObstacleList& obstacles) {
     // Copies of one list share their array: most calls end at the first
     // test. A list equal to the indexed one is kept instead of it, so that
@@ -141,12 +127,8 @@ namespace {
 
 // Bit for bit: the copies must give the intersection tests the very values
 // of the obstacle, down to the sign of a zero.
-bool sameBits(Extended a, Extended b) {
-    return EncodeExtended(a) == EncodeExtended(b);
-}
-
 bool sameBits(const Vector& a, const Vector& b) {
-    return sameBits(a[0], b[0]) && sameBits(a[1], b[1]);
+    return SameBits(a[0], b[0]) && SameBits(a[1], b[1]);
 }
 
 } // namespace
@@ -158,7 +140,7 @@ bool TObstacleIndex::figuresUnchanged(const TObstacleList& obstacles) const {
             continue;
         const TFigure& figure = figures_[i];
         if (o->Kind != figure.Kind || !sameBits(o->P1, figure.P1) || !sameBits(o->P2, figure.P2) ||
-            !sameBits(o->Centre, figure.Centre) || !sameBits(o->Radius, figure.Radius))
+            !sameBits(o->Centre, figure.Centre) || !SameBits(o->Radius, figure.Radius))
             return false;
     }
     return true;

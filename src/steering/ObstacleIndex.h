@@ -23,9 +23,6 @@ public:
     // Makes the grid describe this list, rebuilding it only when the list
     // differs from the one it describes.
     void Prepare(const TObstacleList& obstacles);
-    // Forgets the list (obstacles may have been destroyed and others created at
-    // the same addresses).
-    void Invalidate();
     // The obstacles may have been edited, or destroyed and others created at
     // the same addresses. The next Prepare compares the figure of every
     // obstacle of its list, bit for bit, with the one the grid was built from,
@@ -107,7 +104,9 @@ private:
         std::uint32_t FirstColumn;
         std::uint32_t FirstRow;
     };
-    std::vector<std::uint32_t> cellStarts_;
+    // Until the first rebuild, a grid of one empty cell, which no search
+    // covers less than half of: every search walks the list.
+    std::vector<std::uint32_t> cellStarts_{0, 0};
     std::vector<TCellEntry> cellEntries_;
     // The rebuild's next free entry of each cell; kept, as the grid is rebuilt
     // every frame.
