@@ -200,7 +200,7 @@ template <typename BeforeStep>
 void TSimulation::StepMembers(TBugGroup& group, TFrameContext frame, BeforeStep&& beforeStep) {
     // Obstacles and members may have changed since the last loop.
     TNeighbourGrid& grid = group.Neighbours;
-    grid.Reset();
+    grid.MembersMayHaveChanged();
     obstacleIndex_.ObstaclesMayHaveChanged();
     const auto& members = group.Members;
     if (UseSpatialIndex) {

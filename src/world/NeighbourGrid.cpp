@@ -30,6 +30,16 @@ std::uint32_t axisCount(Extended extent, Extended cellSize, Extended maxCells, b
     return static_cast<std::uint32_t>(std::min(count, maxCells));
 }
 
+// Members lie scattered in memory; a loop over them asks for a later one's
+// motion while it reads this one's.
+void prefetchLaterMotion(const std::vector<std::unique_ptr<TBug>>& members, std::size_t i) {
+    if (i + kBuildLookahead < members.size()) {
+        const TBug& later = *members[i + kBuildLookahead];
+        PrefetchLine(&later.Position);
+        PrefetchLine(&later.Velocity);
+    }
+}
+
 TGridEntry entryOf(std::uint32_t index, const TMemberState& state) {
     return {static_cast<double>(state.Position[0]), static_cast<double>(state.Position[1]), index};
 }
@@ -38,15 +48,19 @@ TGridEntry entryOf(std::uint32_t index, const TMemberState& state) {
 
 void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Extended arenaWidth,
                            Extended arenaHeight, Extended cellSize) {
+    if (reusable_ && SameBits(arenaWidth, builtWidth_) && SameBits(arenaHeight, builtHeight_) &&
+        SameBits(cellSize, builtCellSize_) && members.size() == states_.size() &&
+        statesUnchanged(members)) {
+        reusable_ = false;
+        built_ = true;
+        return;
+    }
+    builtWidth_ = arenaWidth;
+    builtHeight_ = arenaHeight;
+    builtCellSize_ = cellSize;
     SetMemberCount(members.size());
     for (std::size_t i = 0; i < members.size(); ++i) {
-        // Members lie scattered in memory; ask for a later one's motion while
-        // this one is copied.
-        if (i + kBuildLookahead < members.size()) {
-            const TBug& later = *members[i + kBuildLookahead];
-            PrefetchLine(&later.Position);
-            PrefetchLine(&later.Velocity);
-        }
+        prefetchLaterMotion(members, i);
         CaptureState(static_cast<std::uint32_t>(i), *members[i]);
     }
     fileStates(arenaWidth, arenaHeight, cellSize, false);
@@ -54,7 +68,22 @@ void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Ex
     built_ = true;
 }
 
+bool TNeighbourGrid::statesUnchanged(const std::vector<std::unique_ptr<TBug>>& members) const {
+    const auto same = [](const Vector& a, const Vector& b) {
+        return SameBits(a[0], b[0]) && SameBits(a[1], b[1]);
+    };
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        prefetchLaterMotion(members, i);
+        const TBug& member = *members[i];
+        if (!same(member.Position, states_[i].Position) ||
+            !same(member.Velocity, states_[i].Velocity))
+            return false;
+    }
+    return true;
+}
+
 void TNeighbourGrid::SetMemberCount(std::size_t count) {
+    reusable_ = false;
     placeOfMember_.resize(count);
     states_.resize(count);
 }

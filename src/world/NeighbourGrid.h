@@ -43,7 +43,8 @@ struct TGridEntry {
 class TNeighbourGrid {
 public:
     // Indexes the members at their current positions over the arena, with
-    // cells at least cellSize wide (wider when the arena would need too many).
+    // cells at least cellSize wide (wider when the arena would need too many),
+    // or keeps the grid as it stands (see MembersMayHaveChanged).
     void Build(const std::vector<std::unique_ptr<TBug>>& members, Extended arenaWidth,
                Extended arenaHeight, Extended cellSize);
     // Member `index` has moved (or changed its velocity). In a grid built for
@@ -82,9 +83,13 @@ public:
     // A member's state, for a neighbour about to be read.
     void PrefetchState(std::uint32_t index) const { PrefetchLine(&states_[index]); }
 
-    // Forgets the members' positions; the first search of a member loop builds
-    // the grid, and the loop then keeps it up to date as members move.
-    void Reset() {
+    // Members may have changed since the grid last followed them: the first
+    // search of the next member loop builds the grid, and the loop then keeps
+    // it up to date as members move. A grid built for one thread that still
+    // holds every member's state bit for bit, for the same arena and cell
+    // size, is taken as it stands instead of being built anew.
+    void MembersMayHaveChanged() {
+        reusable_ = built_ && !concurrent_;
         built_ = false;
         concurrent_ = false;
     }
@@ -127,7 +132,16 @@ private:
     int wrappedRuns(double centre, double reach, double extent, std::uint32_t count,
                     TCellRun (&runs)[2]) const;
 
+    // Whether the members are still where the grid has them.
+    bool statesUnchanged(const std::vector<std::unique_ptr<TBug>>& members) const;
+
     bool built_ = false;
+    // The grid followed every member to the end of the last member loop.
+    bool reusable_ = false;
+    // What Build was last asked for.
+    Extended builtWidth_ = 0;
+    Extended builtHeight_ = 0;
+    Extended builtCellSize_ = 0;
     // Built for concurrent steps: members keep their cells, searches reach
     // `allowance_` further and wrap around the arena.
     bool concurrent_ = false;

@@ -115,6 +115,42 @@ INSTANTIATE_TEST_SUITE_P(RangeAndAngle, FlockWithAndWithoutIndex,
                          testing::Values(std::pair{true, true}, std::pair{true, false},
                                          std::pair{false, true}, std::pair{false, false}));
 
+TEST(FlockWithAndWithoutIndex, FollowsMembersEditedBetweenFrames) {
+    TWorkloadOptions options;
+    options.Bugs = 400;
+    TSimulation indexed;
+    TSimulation direct;
+    BuildFlockWorkload(indexed, options);
+    BuildFlockWorkload(direct, options);
+    direct.UseSpatialIndex = false;
+    const auto members = [](TSimulation & simulation) -> auto& {
+        return simulation.Groups[0]->Members;
+    };
+    // Members late in the list are seen by most others before their own step.
+    const std::function<void(TSimulation&)> edits[] = {
+        [&](TSimulation& simulation) {
+            members(simulation).back()->Position = members(simulation)[0]->Position;
+        },
+        [&](TSimulation& simulation) {
+            for (std::size_t i = 300; i < 400; ++i)
+                VecScale(members(simulation)[i]->Velocity, members(simulation)[i]->Velocity, -1);
+        },
+        [&](TSimulation& simulation) { simulation.RemoveBug(*members(simulation)[3]); },
+        [&](TSimulation& simulation) {
+            TBug* added = simulation.CreateBug(*simulation.Groups[0], Vector(50, 50));
+            added->Velocity = Vector(10, 0);
+        },
+    };
+    indexed.BeginRun();
+    direct.BeginRun();
+    expectIdenticalFrames(indexed, direct, 5);
+    for (const auto& edit : edits) {
+        edit(indexed);
+        edit(direct);
+        expectIdenticalFrames(indexed, direct, 5);
+    }
+}
+
 // A bug heading along +x at `centre` and members on the limits of its
 // perception: exactly at the range, one step of the last bit inside and
 // outside it, and on the edge of the blind sector behind it, as near as the
