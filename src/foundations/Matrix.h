@@ -74,9 +74,13 @@ inline Extended VecDot(const Vector& a, const Vector& b) {
     return sum;
 }
 
-// No scaling against overflow.
+// No scaling against overflow. The square is VecDot(a, a) without its first
+// addition, to zero, which leaves a square (never -0) bit for bit as it is.
 inline Extended VecLength(const Vector& a) {
-    return sqrtl(VecDot(a, a));
+    if (!VectorsInitialised)
+        VectorsNotInitialised();
+    static_assert(kVectorDimension == 2);
+    return sqrtl(a[0] * a[0] + a[1] * a[1]);
 }
 inline void VecCopy(const Vector& a, Vector& r) {
     for (int i = 0; i < kVectorDimension; ++i)
