@@ -128,9 +128,7 @@ bool TConcurrentStepper::boundsStepOf(const TBug& bug, bool& readsMembers, Exten
 
 void TConcurrentStepper::classifyMembers(unsigned worker) {
     const auto& members = group_->Members;
-    const std::size_t count = members.size();
-    const std::size_t begin = count * worker / threads_;
-    const std::size_t end = count * (worker + 1) / threads_;
+    const TMemberRun run = runOf(worker);
     TNeighbourGrid& grid = group_->Neighbours;
     TWorkerResult& result = results_[worker];
     result.ReadsMembers = false;
@@ -138,19 +136,19 @@ void TConcurrentStepper::classifyMembers(unsigned worker) {
     result.LargestMove = 0;
     result.Exclusive.clear();
     result.WaitedSeconds = 0;
-    for (std::size_t i = begin; i < end; ++i) {
+    for (std::uint32_t i = run.Begin; i < run.End; ++i) {
         // The classification reads what the step reads, in a fraction of the
         // time.
         PrefetchStepData(members, i + kClassifyPrefetchSpacing, kClassifyPrefetchSpacing);
         const TBug& bug = *members[i];
-        grid.CaptureState(static_cast<std::uint32_t>(i), bug);
+        grid.CaptureState(i, bug);
         bool readsMembers = false;
         Extended range = 0;
         Extended move = 0;
         const bool bounded = boundsStepOf(bug, readsMembers, range, move);
         exclusive_[i] = bounded ? 0 : 1;
         if (!bounded) {
-            result.Exclusive.push_back(static_cast<std::uint32_t>(i));
+            result.Exclusive.push_back(i);
             continue;
         }
         result.ReadsMembers |= readsMembers;
@@ -202,10 +200,22 @@ bool TConcurrentStepper::Prepare(TBugGroup& group, const TFrameContext& frame) {
         // and the distance the members found can have moved.
         const Extended allowance = move * (1 + 1e-6L) + 1e-9L;
         const Extended reach = range * (1 + 1e-9L) + 1e-9L + allowance;
-        if (!group.Neighbours.FileCapturedStates(frame.ArenaWidth, frame.ArenaHeight,
-                                                 reach * kCellMargin, allowance))
+        TNeighbourGrid& grid = group.Neighbours;
+        if (!grid.LayOutCells(frame.ArenaWidth, frame.ArenaHeight, reach * kCellMargin, allowance,
+                              threads_))
             return false;
-        dealColumns(group.Neighbours);
+        // Each worker files the members it classified.
+        pool_->Run([this, &grid](unsigned worker) {
+            const TMemberRun run = runOf(worker);
+            grid.PlaceMembers(worker, run.Begin, run.End);
+        });
+        grid.SumPlacedMembers();
+        dealColumns(grid);
+        pool_->Run([this, &grid](unsigned worker) {
+            const TMemberRun run = runOf(worker);
+            grid.FileMembers(worker, run.Begin, run.End);
+            placeInBands(grid, run);
+        });
     } else {
         // Members that read no other member wait for none: the list is dealt
         // out in runs, which keep each thread's members together in memory.
@@ -229,37 +239,43 @@ void TConcurrentStepper::dealColumns(const TNeighbourGrid& grid) {
     // Bands of columns with about equal member counts.
     const std::size_t count = bandOfMember_.size();
     const std::uint32_t columns = grid.Columns();
-    std::vector<std::size_t> membersInColumn(columns);
-    for (std::uint32_t i = 0; i < count; ++i)
-        ++membersInColumn[grid.ColumnOfMember(i)];
     bands_ = std::min<unsigned>(threads_, columns);
-    std::vector<std::uint32_t> bandOfColumn(columns, 0);
-    std::vector<std::uint32_t> firstColumnOfBand(bands_ + 1, columns);
+    bandOfColumn_.assign(columns, 0);
+    firstColumnOfBand_.assign(bands_ + 1, columns);
     std::size_t dealt = 0;
     unsigned band = 0;
-    firstColumnOfBand[0] = 0;
+    firstColumnOfBand_[0] = 0;
     for (std::uint32_t column = 0; column < columns; ++column) {
         // A band ends once it holds its share, leaving a column for each band
         // still to come.
         if (band + 1 < bands_ &&
             (dealt >= count * (band + 1) / bands_ || columns - column == bands_ - band - 1)) {
             ++band;
-            firstColumnOfBand[band] = column;
+            firstColumnOfBand_[band] = column;
         }
-        bandOfColumn[column] = band;
-        dealt += membersInColumn[column];
+        bandOfColumn_[column] = band;
+        dealt += grid.MembersInColumn(column);
     }
-    // An exclusive member's step may file it elsewhere while other threads
-    // are still dealing: each member keeps the column the frame found it in.
     columnsInBand_.resize(bands_);
     for (unsigned b = 0; b < bands_; ++b)
-        columnsInBand_[b] = firstColumnOfBand[b + 1] - firstColumnOfBand[b];
-    for (std::uint32_t i = 0; i < count; ++i) {
+        columnsInBand_[b] = firstColumnOfBand_[b + 1] - firstColumnOfBand_[b];
+}
+
+void TConcurrentStepper::placeInBands(const TNeighbourGrid& grid, TMemberRun run) {
+    // An exclusive member's step may file it elsewhere while other threads
+    // are still dealing: each member keeps the column the frame found it in.
+    for (std::uint32_t i = run.Begin; i < run.End; ++i) {
         const std::uint32_t column = grid.ColumnOfMember(i);
-        const std::uint32_t b = bandOfColumn[column];
-        bandOfMember_[i] = b;
-        columnInBand_[i] = column - firstColumnOfBand[b];
+        const std::uint32_t band = bandOfColumn_[column];
+        bandOfMember_[i] = band;
+        columnInBand_[i] = column - firstColumnOfBand_[band];
     }
+}
+
+TConcurrentStepper::TMemberRun TConcurrentStepper::runOf(unsigned worker) const {
+    const std::size_t count = group_->Members.size();
+    return {static_cast<std::uint32_t>(count * worker / threads_),
+            static_cast<std::uint32_t>(count * (worker + 1) / threads_)};
 }
 
 void TConcurrentStepper::StepPrepared() {

@@ -89,10 +89,19 @@ private:
         std::vector<std::uint32_t> Exclusive;
         double WaitedSeconds = 0;
     };
+    // The members a worker classifies and files: a run of the list.
+    struct TMemberRun {
+        std::uint32_t Begin;
+        std::uint32_t End;
+    };
+    TMemberRun runOf(unsigned worker) const;
     void classifyMembers(unsigned worker);
     void stepBand(unsigned band);
     bool boundsStepOf(const TBug& bug, bool& readsMembers, Extended& range, Extended& move) const;
+    // dealColumns deals the grid's columns out in bands of about equal member
+    // counts; placeInBands puts a run's members in the bands of their columns.
     void dealColumns(const TNeighbourGrid& grid);
+    void placeInBands(const TNeighbourGrid& grid, TMemberRun run);
 
     unsigned threads_ = 1;
     std::size_t leastMembersPerThread_ = 2000;
@@ -116,6 +125,9 @@ private:
     // A member's column counted from its band's first, and each band's width.
     std::vector<std::uint32_t> columnInBand_;
     std::vector<std::uint32_t> columnsInBand_;
+    std::vector<std::uint32_t> bandOfColumn_;
+    // Behind the last band's first column, the column count.
+    std::vector<std::uint32_t> firstColumnOfBand_;
     std::unique_ptr<TBandProgress[]> progress_;
 
     TConcurrency concurrency_;

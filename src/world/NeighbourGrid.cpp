@@ -63,7 +63,8 @@ void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Ex
         prefetchLaterMotion(members, i);
         CaptureState(static_cast<std::uint32_t>(i), *members[i]);
     }
-    fileStates(arenaWidth, arenaHeight, cellSize, false);
+    layOut(arenaWidth, arenaHeight, cellSize, false, 1);
+    fileAllStates();
     concurrent_ = false;
     built_ = true;
 }
@@ -94,7 +95,14 @@ void TNeighbourGrid::CaptureState(std::uint32_t index, const TBug& member) {
 
 bool TNeighbourGrid::FileCapturedStates(Extended arenaWidth, Extended arenaHeight,
                                         Extended cellSize, Extended allowance) {
-    fileStates(arenaWidth, arenaHeight, cellSize, true);
+    const bool laidOut = LayOutCells(arenaWidth, arenaHeight, cellSize, allowance, 1);
+    fileAllStates();
+    return laidOut;
+}
+
+bool TNeighbourGrid::LayOutCells(Extended arenaWidth, Extended arenaHeight, Extended cellSize,
+                                 Extended allowance, unsigned parts) {
+    layOut(arenaWidth, arenaHeight, cellSize, true, parts);
     built_ = columns_ >= kLeastWrappingCells && rows_ >= kLeastWrappingCells;
     concurrent_ = built_;
     allowance_ = static_cast<double>(allowance);
@@ -103,13 +111,12 @@ bool TNeighbourGrid::FileCapturedStates(Extended arenaWidth, Extended arenaHeigh
     return built_;
 }
 
-void TNeighbourGrid::fileStates(Extended arenaWidth, Extended arenaHeight, Extended cellSize,
-                                bool wholeCells) {
+void TNeighbourGrid::layOut(Extended arenaWidth, Extended arenaHeight, Extended cellSize,
+                            bool wholeCells, unsigned parts) {
     const Extended width = arenaWidth > 0 ? arenaWidth : 1;
     const Extended height = arenaHeight > 0 ? arenaHeight : 1;
-    const auto count = static_cast<std::uint32_t>(states_.size());
     const Extended maxCells =
-        std::max(kMinimumCells, kCellsPerMember * static_cast<Extended>(count));
+        std::max(kMinimumCells, kCellsPerMember * static_cast<Extended>(states_.size()));
     Extended cell = cellSize > 0 ? cellSize : 1;
     if ((width / cell) * (height / cell) > maxCells)
         cell = sqrtl(width * height / maxCells);
@@ -119,31 +126,64 @@ void TNeighbourGrid::fileStates(Extended arenaWidth, Extended arenaHeight, Exten
 
     // The entries are sorted into their cells by counting. The arrays keep
     // their capacity, so rebuilding every frame does not allocate once the
-    // grid has reached its size. Count each cell's members in the start of
-    // the column after it.
-    columnStarts_.assign(static_cast<std::size_t>(columns_ + 1) * rows_, 0);
-    for (std::uint32_t i = 0; i < count; ++i) {
+    // grid has reached its size.
+    parts_ = std::max(1u, parts);
+    partSlots_.assign(parts_ * cellStartCount(), 0);
+    columnStarts_.resize(cellStartCount());
+    rowEntries_.resize(rows_);
+}
+
+void TNeighbourGrid::fileAllStates() {
+    const auto count = static_cast<std::uint32_t>(states_.size());
+    PlaceMembers(0, 0, count);
+    SumPlacedMembers();
+    FileMembers(0, 0, count);
+}
+
+void TNeighbourGrid::PlaceMembers(unsigned part, std::uint32_t begin, std::uint32_t end) {
+    std::uint32_t* counts = &partSlots_[part * cellStartCount()];
+    for (std::uint32_t i = begin; i < end; ++i) {
         const TGridEntry entry = entryOf(i, states_[i]);
         TPlace& place = placeOfMember_[i];
         place.Row = rowOf(entry.Y);
         place.Column = columnOf(entry.X);
-        ++columnStarts(place.Row)[place.Column + 1];
+        ++counts[startIndex(place.Row, place.Column)];
     }
-    // Sum the counts along each row into the columns' starts.
-    rowEntries_.resize(rows_);
+}
+
+void TNeighbourGrid::SumPlacedMembers() {
+    const std::size_t startCount = cellStartCount();
     for (std::uint32_t row = 0; row < rows_; ++row) {
-        std::uint32_t* starts = columnStarts(row);
-        for (std::uint32_t column = 1; column <= columns_; ++column)
-            starts[column] += starts[column - 1];
-        rowEntries_[row].resize(starts[columns_]);
+        std::uint32_t filed = 0;
+        for (std::uint32_t column = 0; column < columns_; ++column) {
+            const std::size_t cell = startIndex(row, column);
+            columnStarts_[cell] = filed;
+            for (unsigned part = 0; part < parts_; ++part) {
+                std::uint32_t& slot = partSlots_[part * startCount + cell];
+                const std::uint32_t placed = slot;
+                slot = filed;
+                filed += placed;
+            }
+        }
+        columnStarts_[startIndex(row, columns_)] = filed;
+        rowEntries_[row].resize(filed);
     }
-    // File each member in the next free slot of its cell.
-    nextSlot_ = columnStarts_;
-    for (std::uint32_t i = 0; i < count; ++i) {
+}
+
+void TNeighbourGrid::FileMembers(unsigned part, std::uint32_t begin, std::uint32_t end) {
+    std::uint32_t* nextSlot = &partSlots_[part * cellStartCount()];
+    for (std::uint32_t i = begin; i < end; ++i) {
         TPlace& place = placeOfMember_[i];
-        place.Slot = nextSlot_[startIndex(place.Row, place.Column)]++;
+        place.Slot = nextSlot[startIndex(place.Row, place.Column)]++;
         rowEntries_[place.Row][place.Slot] = entryOf(i, states_[i]);
     }
+}
+
+std::size_t TNeighbourGrid::MembersInColumn(std::uint32_t column) const {
+    std::size_t members = 0;
+    for (std::uint32_t row = 0; row < rows_; ++row)
+        members += columnStarts(row)[column + 1] - columnStarts(row)[column];
+    return members;
 }
 
 std::uint32_t TNeighbourGrid::columnOf(double x) const {

@@ -56,18 +56,30 @@ public:
     // is. In a grid built for concurrent steps no other step may run meanwhile.
     void Relocate(std::uint32_t index, const TBug& member);
 
-    // Concurrent steps: SetMemberCount sizes the grid, CaptureState (on any
-    // threads, for different members) copies each member's state, and
-    // FileCapturedStates files them, with cells at least cellSize wide and
-    // searches reaching `allowance` further. Returns false, leaving the grid
-    // unbuilt, when the arena holds fewer than four cells along an axis, too
-    // few for searches that wrap around it.
+    // Concurrent steps: SetMemberCount sizes the grid, and CaptureState (on
+    // any threads, for different members) copies each member's state.
+    // FileCapturedStates then files them all, with cells at least cellSize
+    // wide and searches reaching `allowance` further. It returns false,
+    // leaving the grid unbuilt, when the arena holds fewer than four cells
+    // along an axis, too few for searches that wrap around it.
     void SetMemberCount(std::size_t count);
     void CaptureState(std::uint32_t index, const TBug& member);
     bool FileCapturedStates(Extended arenaWidth, Extended arenaHeight, Extended cellSize,
                             Extended allowance);
-    // The grid's columns, and the column member `index` is filed in.
+    // The same filing on several threads, for the member list cut into
+    // `parts` runs, parts in list order: LayOutCells (which returns as
+    // FileCapturedStates does), PlaceMembers for every run, on any threads,
+    // SumPlacedMembers, then FileMembers for every run, on any threads. The
+    // grid may be searched once every run is filed.
+    bool LayOutCells(Extended arenaWidth, Extended arenaHeight, Extended cellSize,
+                     Extended allowance, unsigned parts);
+    void PlaceMembers(unsigned part, std::uint32_t begin, std::uint32_t end);
+    void SumPlacedMembers();
+    void FileMembers(unsigned part, std::uint32_t begin, std::uint32_t end);
+    // The grid's columns, the members filed in a column, and the column
+    // member `index` is filed in.
     std::uint32_t Columns() const { return columns_; }
+    std::size_t MembersInColumn(std::uint32_t column) const;
     std::uint32_t ColumnOfMember(std::uint32_t index) const { return placeOfMember_[index].Column; }
     // The position and velocity of member `index` as they stand now.
     const TMemberState& State(std::uint32_t index) const { return states_[index]; }
@@ -119,9 +131,13 @@ private:
     // Moves member `index` to column `to` of its row, one column at a time;
     // `columns_` stands for the end of the row.
     void shift(std::uint32_t index, std::uint32_t to);
-    // Sizes the cells and files every captured state; with whole cells none
-    // is narrower than cellSize.
-    void fileStates(Extended arenaWidth, Extended arenaHeight, Extended cellSize, bool wholeCells);
+    // Sizes the cells, with whole cells none narrower than cellSize, for
+    // filing the members in `parts` runs.
+    void layOut(Extended arenaWidth, Extended arenaHeight, Extended cellSize, bool wholeCells,
+                unsigned parts);
+    // Files every captured state in one run.
+    void fileAllStates();
+    std::size_t cellStartCount() const { return static_cast<std::size_t>(columns_ + 1) * rows_; }
     // The cells [first, last] along an axis of `count` cells, `extent` long,
     // that hold the points within `reach` of `centre`, as up to two runs when
     // the search wraps around the edges; returns the number of runs.
@@ -157,8 +173,13 @@ private:
     // to the next.
     std::vector<std::vector<TGridEntry>> rowEntries_;
     std::vector<std::uint32_t> columnStarts_;
-    // Build's next free slot in each cell, laid out as columnStarts_.
-    std::vector<std::uint32_t> nextSlot_;
+    // For each run of the member list, laid out as columnStarts_: its
+    // members in each cell while they are placed, then the next free slot
+    // for them in the cell while they are filed. A cell holds the members of
+    // one run after those of the runs before, so that it lists its members
+    // in list order, as filing them in one run would.
+    unsigned parts_ = 1;
+    std::vector<std::uint32_t> partSlots_;
     std::vector<TPlace> placeOfMember_;
     std::vector<TMemberState> states_;
 };

@@ -139,7 +139,14 @@ TEST(NeighbourGrid, ConcurrentStepsReachEveryMemberThatMovedWithinTheAllowance) 
     grid.SetMemberCount(members.size());
     for (std::uint32_t i = 0; i < members.size(); ++i)
         grid.CaptureState(i, *members[i]);
-    ASSERT_TRUE(grid.FileCapturedStates(kArena, kArena, (kRange + kAllowance) * 1.01L, kAllowance));
+    // Filed in three uneven runs, in no particular order, as threads do.
+    const std::uint32_t runStarts[] = {0, 50, 300, static_cast<std::uint32_t>(members.size())};
+    ASSERT_TRUE(grid.LayOutCells(kArena, kArena, (kRange + kAllowance) * 1.01L, kAllowance, 3));
+    for (const unsigned part : {2u, 0u, 1u})
+        grid.PlaceMembers(part, runStarts[part], runStarts[part + 1]);
+    grid.SumPlacedMembers();
+    for (const unsigned part : {1u, 2u, 0u})
+        grid.FileMembers(part, runStarts[part], runStarts[part + 1]);
     for (std::uint32_t i = 0; i < members.size(); ++i) {
         TBug& bug = *members[i];
         Vector& p = bug.Position;
