@@ -42,8 +42,9 @@ void rankSort(std::span<std::uint32_t> indices) {
         TKeyVector smaller[kRankVectors] = {};
         for (std::size_t other = 0; other < count; ++other) {
             const TKeyVector key = TKeyVector{} + keys[other];
-            // A true comparison is -1 in every bit. Unrolled, so that the
-            // counts stay in registers instead of going through memory.
+            // A true comparison is -1 in every bit. Written out, so that the
+            // counts stay in registers at every optimisation level: as a loop,
+            // -O2 keeps them in memory.
             static_assert(kRankVectors == 4);
             smaller[0] -= key < block[0];
             smaller[1] -= key < block[1];
@@ -100,40 +101,21 @@ void bitmapSort(std::span<std::uint32_t> indices, std::uint32_t largest) {
     }
 }
 
-// Rough costs of the two sorts in nanoseconds, measured on lists of random
-// indices, for lists longer than one block of the rank sort. The bitmap sort
-// pays for every index, for every word of marks it reads, and for leaving
-// the loop over each word of marks with bits set, which is hard to predict.
-double rankSortCost(std::size_t count) {
-    const auto blocks = static_cast<double>((count + kRankBlock - 1) / kRankBlock);
-    return 10 + 1.7 * static_cast<double>(count) * blocks;
-}
-double bitmapSortCost(std::size_t count, std::uint32_t largest) {
-    const double marks = static_cast<double>(largest / (64 * 64) + 1);
-    const auto indices = static_cast<double>(count);
-    return 10 + 5 * indices + 0.7 * marks + 4 * std::min(indices, marks);
-}
-
 } // namespace
 
 void SortDistinctIndices(std::span<std::uint32_t> indices) {
-    const std::size_t count = indices.size();
-    if (count <= kRankBlock) {
+    // Up to its limit the rank sort is the faster one for any indices; the
+    // bitmap sort's cost grows with the list, and only slowly with the
+    // largest index.
+    if (indices.size() <= kRankedSortLimit) {
         rankSort(indices);
         return;
     }
     const std::uint32_t largest = *std::max_element(indices.begin(), indices.end());
-    if (largest > kLargestBitmapIndex) {
-        // Only groups of more than sixteen million members get here.
-        if (count <= kRankedSortLimit)
-            rankSort(indices);
-        else
-            std::sort(indices.begin(), indices.end());
-    } else if (count <= kRankedSortLimit && rankSortCost(count) < bitmapSortCost(count, largest)) {
-        rankSort(indices);
-    } else {
+    if (largest <= kLargestBitmapIndex)
         bitmapSort(indices, largest);
-    }
+    else
+        std::sort(indices.begin(), indices.end()); // groups of over 16 million members
 }
 
 } // namespace kova
