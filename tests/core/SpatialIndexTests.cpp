@@ -15,6 +15,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace kova {
@@ -66,6 +67,18 @@ void expectIdenticalRuns(TSimulation& indexed, TSimulation& direct, int frames) 
     indexed.BeginRun();
     direct.BeginRun();
     expectIdenticalFrames(indexed, direct, frames);
+}
+
+// Runs both for a few frames, then after each edit, made to both between
+// frames, for a few more.
+void expectIdenticalAcrossEdits(TSimulation& indexed, TSimulation& direct,
+                                std::span<const std::function<void(TSimulation&)>> edits) {
+    expectIdenticalRuns(indexed, direct, 5);
+    for (const auto& edit : edits) {
+        edit(indexed);
+        edit(direct);
+        expectIdenticalFrames(indexed, direct, 5);
+    }
 }
 
 void setSensing(TSimulation& simulation, bool rangeOn, bool angleOn) {
@@ -141,14 +154,7 @@ TEST(FlockWithAndWithoutIndex, FollowsMembersEditedBetweenFrames) {
             added->Velocity = Vector(10, 0);
         },
     };
-    indexed.BeginRun();
-    direct.BeginRun();
-    expectIdenticalFrames(indexed, direct, 5);
-    for (const auto& edit : edits) {
-        edit(indexed);
-        edit(direct);
-        expectIdenticalFrames(indexed, direct, 5);
-    }
+    expectIdenticalAcrossEdits(indexed, direct, edits);
 }
 
 // A bug heading along +x at `centre` and members on the limits of its
@@ -255,14 +261,7 @@ TEST(ObstaclesWithAndWithoutIndex, FollowObstaclesEditedBetweenFrames) {
         },
         [](TSimulation& simulation) { simulation.RemoveObstacle(*simulation.Obstacles[7]); },
     };
-    indexed.BeginRun();
-    direct.BeginRun();
-    expectIdenticalFrames(indexed, direct, 5);
-    for (const auto& edit : edits) {
-        edit(indexed);
-        edit(direct);
-        expectIdenticalFrames(indexed, direct, 5);
-    }
+    expectIdenticalAcrossEdits(indexed, direct, edits);
 }
 
 TEST(ObstaclesWithAndWithoutIndex, TieBetweenEqualHitsGoesToTheEarlierObstacle) {
