@@ -74,6 +74,11 @@ inline Extended VecDot(const Vector& a, const Vector& b) {
     return sum;
 }
 
+// Equal bit for bit in every component (see SameBits).
+inline bool SameBits(const Vector& a, const Vector& b) {
+    return SameBits(a[0], b[0]) && SameBits(a[1], b[1]);
+}
+
 // No scaling against overflow. The square is VecDot(a, a) without its first
 // addition, to zero, which leaves a square (never -0) bit for bit as it is.
 inline Extended VecLength(const Vector& a) {

@@ -123,24 +123,16 @@ void TObstacleIndex::Prepare(const TObstacleList& obstacles) {
         rebuild();
 }
 
-namespace {
-
-// Bit for bit: the copies must give the intersection tests the very values
-// of the obstacle, down to the sign of a zero.
-bool sameBits(const Vector& a, const Vector& b) {
-    return SameBits(a[0], b[0]) && SameBits(a[1], b[1]);
-}
-
-} // namespace
-
 bool TObstacleIndex::figuresUnchanged(const TObstacleList& obstacles) const {
+    // Bit for bit: the copies must give the intersection tests the very
+    // values of the obstacle, down to the sign of a zero.
     for (std::size_t i = 0; i < obstacles.size(); ++i) {
         const TObstacle* o = obstacles[i];
         if (o == nullptr)
             continue;
         const TFigure& figure = figures_[i];
-        if (o->Kind != figure.Kind || !sameBits(o->P1, figure.P1) || !sameBits(o->P2, figure.P2) ||
-            !sameBits(o->Centre, figure.Centre) || !SameBits(o->Radius, figure.Radius))
+        if (o->Kind != figure.Kind || !SameBits(o->P1, figure.P1) || !SameBits(o->P2, figure.P2) ||
+            !SameBits(o->Centre, figure.Centre) || !SameBits(o->Radius, figure.Radius))
             return false;
     }
     return true;

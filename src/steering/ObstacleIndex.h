@@ -108,8 +108,8 @@ private:
     // covers less than half of: every search walks the list.
     std::vector<std::uint32_t> cellStarts_{0, 0};
     std::vector<TCellEntry> cellEntries_;
-    // The rebuild's next free entry of each cell; kept, as the grid is rebuilt
-    // every frame.
+    // The rebuild's next free entry of each cell; kept, so that rebuilds do
+    // not allocate.
     std::vector<std::uint32_t> nextSlot_;
     // The entries a search keeps before the quick tests, with room for all.
     std::vector<std::uint32_t> gathered_;

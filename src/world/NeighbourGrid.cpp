@@ -70,14 +70,11 @@ void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Ex
 }
 
 bool TNeighbourGrid::statesUnchanged(const std::vector<std::unique_ptr<TBug>>& members) const {
-    const auto same = [](const Vector& a, const Vector& b) {
-        return SameBits(a[0], b[0]) && SameBits(a[1], b[1]);
-    };
     for (std::size_t i = 0; i < members.size(); ++i) {
         prefetchLaterMotion(members, i);
         const TBug& member = *members[i];
-        if (!same(member.Position, states_[i].Position) ||
-            !same(member.Velocity, states_[i].Velocity))
+        if (!SameBits(member.Position, states_[i].Position) ||
+            !SameBits(member.Velocity, states_[i].Velocity))
             return false;
     }
     return true;
