@@ -115,20 +115,42 @@ inline void VecSetLength(const Vector& a, Vector& r, Extended len) {
         VecCopy(a, r);
 }
 
-// limit >= 0 caps the length at limit. limit < 0 raises a non-zero length to
-// -limit; a longer or zero vector leaves r unwritten.
-inline void VecLimit(const Vector& a, Vector& r, Extended limit) {
-    const Extended length = VecLength(a);
+// How VecLimit changes a vector of length `length`: whether it scales it,
+// and by what factor.
+struct TLimitScale {
+    bool Scales = false;
+    Extended Factor = 0;
+};
+inline TLimitScale LimitScale(Extended length, Extended limit) {
     if (limit >= 0) {
         if (limit >= length)
-            VecCopy(a, r);
-        else
-            VecScale(a, r, limit / length);
-        return;
+            return {};
+        return {true, limit / length};
     }
     const Extended minimum = -limit;
     if (length < minimum && length > 0)
-        VecScale(a, r, minimum / length);
+        return {true, minimum / length};
+    return {};
+}
+
+// limit >= 0 caps the length at limit. limit < 0 raises a non-zero length to
+// -limit; a longer or zero vector leaves r unwritten.
+inline void VecLimit(const Vector& a, Vector& r, Extended limit) {
+    const TLimitScale scale = LimitScale(VecLength(a), limit);
+    if (scale.Scales)
+        VecScale(a, r, scale.Factor);
+    else if (limit >= 0)
+        VecCopy(a, r);
+}
+
+// VecLimit(v, v, limit) for a v whose length is known. Returns v's length
+// afterwards, worked out again only when v was scaled.
+inline Extended VecLimitInPlace(Vector& v, Extended length, Extended limit) {
+    const TLimitScale scale = LimitScale(length, limit);
+    if (!scale.Scales)
+        return length;
+    VecScale(v, v, scale.Factor);
+    return VecLength(v);
 }
 
 // The vector record: its components as Float values, with a writer (reader)

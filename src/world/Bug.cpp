@@ -174,9 +174,10 @@ void TBug::Step(const TFrameContext& frame) {
     if (Mass != 0)
         VecScale(LimitedForce, Acceleration, 1 / Mass);
     VecAdd(Velocity, Acceleration, Velocity);
-    VecLimit(Velocity, Velocity, MaxSpeed);
+    // Each limit reuses the speed the one before it left, when it left it.
+    Extended speed = VecLimitInPlace(Velocity, VecLength(Velocity), MaxSpeed);
     if (MinSpeed != 0)
-        VecLimit(Velocity, Velocity, -MinSpeed);
+        speed = VecLimitInPlace(Velocity, speed, -MinSpeed);
 
     // A frame rate of 0 only comes from a damaged file; such a frame does not
     // move the bug rather than send it to infinity.
@@ -187,7 +188,7 @@ void TBug::Step(const TFrameContext& frame) {
     }
 
     wrapIntoArena(frame);
-    updateMotionState(previousVelocity);
+    updateMotionState(previousVelocity, speed);
     UpdateBounds();
 }
 
@@ -204,8 +205,8 @@ void TBug::wrapIntoArena(const TFrameContext& frame) {
         Position[1] = Position[1] - height;
 }
 
-void TBug::updateMotionState(const Vector& previousVelocity) {
-    CurrentSpeed = VecLength(Velocity);
+void TBug::updateMotionState(const Vector& previousVelocity, Extended speed) {
+    CurrentSpeed = speed;
     // The heading is worked out when asked for, which is rarely: for most
     // bugs never between two steps.
     if (!(CurrentSpeed == 0))

@@ -203,7 +203,8 @@ public:
 private:
     void fireDueTriggers(const TFrameContext& frame);
     void wrapIntoArena(const TFrameContext& frame);
-    void updateMotionState(const Vector& previousVelocity);
+    // `speed` is the length of the new velocity.
+    void updateMotionState(const Vector& previousVelocity, Extended speed);
 
     TBehaviourListPtr ownBehaviours_;
 };

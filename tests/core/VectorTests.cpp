@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fcntl.h>
+#include <limits>
 #include <unistd.h>
 #include <vector>
 
@@ -128,6 +129,20 @@ TEST(VectorTest, LimitCapsAndRaises) {
     expectVector(v, 6, 8);
     VecLimit(v, v, 5);
     expectVector(v, 3, 4);
+}
+
+TEST(VectorTest, LimitInPlaceMatchesLimitAndGivesTheNewLength) {
+    const Extended nan = std::numeric_limits<Extended>::quiet_NaN();
+    const Vector vectors[] = {{3, 4}, {0, 0}, {1e-3L, -2e-3L}, {nan, 1}};
+    for (const Vector& start : vectors)
+        for (const Extended limit : {10.0L, 5.0L, 2.5L, 0.0L, -10.0L, -5.0L, -1e-4L, nan}) {
+            Vector limited = start;
+            VecLimit(limited, limited, limit);
+            Vector inPlace = start;
+            const Extended length = VecLimitInPlace(inPlace, VecLength(inPlace), limit);
+            EXPECT_TRUE(SameBits(inPlace, limited)) << start[0] << " " << limit;
+            EXPECT_TRUE(SameBits(length, VecLength(limited))) << start[0] << " " << limit;
+        }
 }
 
 TEST(VectorTest, IsZero) {
