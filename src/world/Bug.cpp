@@ -1,5 +1,6 @@
 #include "world/Bug.h"
 
+#include "foundations/ExtendedMath.h"
 #include "foundations/Prefetch.h"
 #include "foundations/Streams.h"
 #include "steering/SteeringBehaviour.h"
@@ -102,7 +103,7 @@ namespace {
 // The direction of a velocity that is not zero, in degrees.
 Extended headingOf(const Vector& velocity) {
     const Extended c = velocity[0] / VecLength(velocity);
-    const Extended angle = atan2l(sqrtl(std::max<Extended>(0, 1 - c * c)), c);
+    const Extended angle = ArcTangent2(sqrtl(std::max<Extended>(0, 1 - c * c)), c);
     const Extended degrees = angle * 180 / kPi;
     return velocity[1] < 0 ? 360 - degrees : degrees;
 }
