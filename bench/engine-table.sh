@@ -15,6 +15,9 @@ rounds="${3:-5}"
 field() { # output, label
   sed -n "s/^$2: \([0-9.]*\).*/\1/p" <<<"$1"
 }
+below() { # a, b: whether a < b, as decimals
+  awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'
+}
 memory() {
   sed -n 's/^peak resident memory: \([0-9.]*\) MB.*/\1/p' <<<"$1"
 }
@@ -34,12 +37,12 @@ for workload in "flock 1000 100" "flock 10000 100" "flock 100000 20" "obstacles 
       ns="$(field "$out" "processor time per bug-step")"
       flight="$(field "$out" "members in flight")"
       mb="$(memory "$out")"
-      if [[ -z "${best[$variant.ms]:-}" ]] || (($(echo "$ms < ${best[$variant.ms]}" | bc -l))); then
+      if [[ -z "${best[$variant.ms]:-}" ]] || below "$ms" "${best[$variant.ms]}"; then
         best[$variant.ms]="$ms"
         best[$variant.flight]="${flight:--}"
         best[$variant.mb]="$mb"
       fi
-      if [[ -z "${best[$variant.ns]:-}" ]] || (($(echo "$ns < ${best[$variant.ns]}" | bc -l))); then
+      if [[ -z "${best[$variant.ns]:-}" ]] || below "$ns" "${best[$variant.ns]}"; then
         best[$variant.ns]="$ns"
       fi
     done
