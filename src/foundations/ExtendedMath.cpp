@@ -13,14 +13,14 @@ struct TTwoPart {
     Extended Low;
 };
 
-// atan(k / 32) for k = 0 ... 32, to about 128 bits; steps below
-// kSmallestStep are not used.
+// Fractions from 1/8 up take their arc tangent from the nearest step k / 32;
+// below it, the series alone.
 constexpr int kSteps = 32;
-constexpr TTwoPart kArcTangentOfStep[kSteps + 1] = {
-    {0.0L, 0.0L},
-    {0xf.feaaddd4bb12542p-9L, 0xe.f3aeedbb518c427p-74L},
-    {0xf.faaddb967ef4e37p-8L, -0xd.361b48fc747cabbp-74L},
-    {0xb.f70c13017887461p-7L, -0xd.953030f660f9313p-72L},
+constexpr int kFirstStep = 4;
+constexpr Extended kSmallestStep = static_cast<Extended>(kFirstStep) / kSteps;
+
+// atan(k / 32) for k = kFirstStep ... 32, to about 128 bits.
+constexpr TTwoPart kArcTangentOfStep[kSteps - kFirstStep + 1] = {
     {0xf.eadd4d5617b6e33p-7L, -0xd.da19d8305ddc422p-73L},
     {0x9.eb77746331362c3p-6L, 0x8.ec33a4a06c1fd0bp-71L},
     {0xb.dcbda5e72d81134p-6L, 0xf.6169f103938e90fp-71L},
@@ -53,9 +53,6 @@ constexpr TTwoPart kArcTangentOfStep[kSteps + 1] = {
 };
 constexpr TTwoPart kTwoPartPi = {0xc.90fdaa22168c235p-2L, -0xe.ce675d1fc8f8cbbp-68L};
 constexpr TTwoPart kTwoPartHalfPi = {0xc.90fdaa22168c235p-3L, -0xe.ce675d1fc8f8cbbp-69L};
-
-// Below this fraction atan takes its series alone.
-constexpr Extended kSmallestStep = 1.0L / 8;
 
 // The series of atan(u) - u, from the term in u^21 down to the one in u^3:
 // (-1)^n / (2n + 1) for n = 10 ... 1.
@@ -108,7 +105,7 @@ TTwoPart arcTangentOfFraction(const TTwoPart& t) {
     const int step = static_cast<int>(t.High * kSteps + 0.5L);
     const Extended c = static_cast<Extended>(step) / kSteps;
     const Extended u = (t.High - c) / (1 + t.High * c);
-    const TTwoPart& base = kArcTangentOfStep[step];
+    const TTwoPart& base = kArcTangentOfStep[step - kFirstStep];
     return {base.High, base.Low + (u + (arcTangentBeyondFirstTerm(u) + lowShare))};
 }
 
