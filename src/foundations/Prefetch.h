@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace kova {
 
 inline constexpr int kCacheLineBytes = 64;
@@ -7,8 +9,13 @@ inline constexpr int kCacheLineBytes = 64;
 // Asks the processor to bring the memory from `begin` up to `end` into the
 // cache ahead of its use. A hint only: it never faults and changes nothing.
 inline void PrefetchRange(const void* begin, const void* end) {
-    for (const auto* line = static_cast<const char*>(begin); line < end; line += kCacheLineBytes)
-        __builtin_prefetch(line);
+    // From the start of the line that holds `begin`: stepping from `begin`
+    // itself would miss the last line of a range that starts inside a line.
+    constexpr auto kLineMask = ~static_cast<std::uintptr_t>(kCacheLineBytes - 1);
+    const auto last = reinterpret_cast<std::uintptr_t>(end);
+    for (auto line = reinterpret_cast<std::uintptr_t>(begin) & kLineMask; line < last;
+         line += kCacheLineBytes)
+        __builtin_prefetch(reinterpret_cast<const void*>(line));
 }
 
 // The same for the cache line holding `address`.
