@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Compares two kova-cli binaries on one thread by running them at the same
+# time, each pinned to a core of its own, so that whatever else the machine
+# is doing slows both alike; the cores are swapped every round. Prints each
+# round's processor time per bug-step of both and their ratio (candidate over
+# reference), then the geometric mean of the ratios: below 1, the candidate
+# is faster. On a shared machine, where one binary's runs spread by 20 % or
+# more, this sees differences of a few percent that best-of-N runs in turn
+# do not. Both runs share the memory bus, so large workloads slow each other
+# a little, alike. A measurement, never a test.
+# Usage: bench/paired-compare.sh REFERENCE-CLI CANDIDATE-CLI ROUNDS BENCH-ARGS...
+# (an even ROUNDS gives each binary each core equally often)
+# e.g.   bench/paired-compare.sh old/kova-cli new/kova-cli 16 --workload flock --bugs 10000
+set -euo pipefail
+reference="$1"
+candidate="$2"
+rounds="$3"
+shift 3
+
+# The cores this shell may run on, from a list such as "0-3,6".
+cores=()
+for part in $(taskset -pc $$ | sed 's/.*: //' | tr ',' ' '); do
+  for ((core = ${part%-*}; core <= ${part#*-}; ++core)); do
+    cores+=("$core")
+  done
+done
+if [[ "${#cores[@]}" -lt 2 ]]; then
+  echo "paired-compare needs two cores to run on" >&2
+  exit 1
+fi
+
+work="$(mktemp -d /tmp/kova-paired.XXXXXX)"
+trap 'rm -rf "$work"' EXIT
+cpuTime() {
+  sed -n 's/^processor time per bug-step: \([0-9.]*\).*/\1/p' "$1"
+}
+
+printf '%-6s %14s %14s %8s\n' round reference candidate ratio
+for ((round = 0; round < rounds; ++round)); do
+  referenceCore="${cores[round % 2]}"
+  candidateCore="${cores[(round + 1) % 2]}"
+  taskset -c "$referenceCore" "$reference" bench "$@" --threads 1 >"$work/reference" &
+  taskset -c "$candidateCore" "$candidate" bench "$@" --threads 1 >"$work/candidate" &
+  wait
+  echo "$((round + 1)) $(cpuTime "$work/reference") $(cpuTime "$work/candidate")"
+done | awk '{ ratio = $3 / $2; sum += log(ratio); printf "%-6s %14s %14s %8.3f\n", $1, $2, $3, ratio }
+  END { printf "geometric mean of candidate / reference: %.3f over %d rounds\n", exp(sum / NR), NR }'
