@@ -39,9 +39,13 @@ printf '%-6s %14s %14s %8s\n' round reference candidate ratio
 for ((round = 0; round < rounds; ++round)); do
   referenceCore="${cores[round % 2]}"
   candidateCore="${cores[(round + 1) % 2]}"
-  taskset -c "$referenceCore" "$reference" bench "$@" --threads 1 >"$work/reference" &
-  taskset -c "$candidateCore" "$candidate" bench "$@" --threads 1 >"$work/candidate" &
-  wait
+  # Pinned to one core, kova-cli steps on one thread by default.
+  taskset -c "$referenceCore" "$reference" bench "$@" >"$work/reference" &
+  referenceRun=$!
+  taskset -c "$candidateCore" "$candidate" bench "$@" >"$work/candidate" &
+  candidateRun=$!
+  wait "$referenceRun"
+  wait "$candidateRun"
   echo "$((round + 1)) $(cpuTime "$work/reference") $(cpuTime "$work/candidate")"
 done | awk '{ ratio = $3 / $2; sum += log(ratio); printf "%-6s %14s %14s %8.3f\n", $1, $2, $3, ratio }
-  END { printf "geometric mean of candidate / reference: %.3f over %d rounds\n", exp(sum / NR), NR }'
+  END { if (NR > 0) printf "geometric mean of candidate / reference: %.3f over %d rounds\n", exp(sum / NR), NR }'
