@@ -4,10 +4,11 @@
 # is doing slows both alike; the cores are swapped every round. Prints each
 # round's processor time per bug-step of both and their ratio (candidate over
 # reference), then the geometric mean of the ratios: below 1, the candidate
-# is faster. On a shared machine, where one binary's runs spread by 20 % or
-# more, this sees differences of a few percent that best-of-N runs in turn
-# do not. Both runs share the memory bus, so large workloads slow each other
-# a little, alike. A measurement, never a test.
+# is faster. The two cores of a shared machine can differ in speed by a
+# third from one minute to the next, so each round's ratio spreads widely;
+# the mean over a dozen rounds or more settles. Both runs share the memory
+# bus, so large workloads slow each other a little, alike. A measurement,
+# never a test.
 # Usage: bench/paired-compare.sh REFERENCE-CLI CANDIDATE-CLI ROUNDS BENCH-ARGS...
 # (an even ROUNDS gives each binary each core equally often)
 # e.g.   bench/paired-compare.sh old/kova-cli new/kova-cli 16 --workload flock --bugs 10000
