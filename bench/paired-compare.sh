@@ -5,7 +5,7 @@
 # round's processor time per bug-step of both and their ratio (candidate over
 # reference), then the geometric mean of the ratios: below 1, the candidate
 # is faster. The two cores of a shared machine can differ in speed by a
-# third from one minute to the next, so each round's ratio spreads widely;
+# third or more, and which is faster changes, so each round's ratio spreads widely;
 # the mean over a dozen rounds or more settles. Both runs share the memory
 # bus, so large workloads slow each other a little, alike. A measurement,
 # never a test.
@@ -45,8 +45,12 @@ for ((round = 0; round < rounds; ++round)); do
   referenceRun=$!
   taskset -c "$candidateCore" "$candidate" bench "$@" >"$work/candidate" &
   candidateRun=$!
-  wait "$referenceRun"
-  wait "$candidateRun"
+  failed=0
+  wait "$referenceRun" || failed=$?
+  wait "$candidateRun" || failed=$?
+  if ((failed != 0)); then
+    exit "$failed"
+  fi
   echo "$((round + 1)) $(cpuTime "$work/reference") $(cpuTime "$work/candidate")"
 done | awk '{ ratio = $3 / $2; sum += log(ratio); printf "%-6s %14s %14s %8.3f\n", $1, $2, $3, ratio }
   END { if (NR > 0) printf "geometric mean of candidate / reference: %.3f over %d rounds\n", exp(sum / NR), NR }'
