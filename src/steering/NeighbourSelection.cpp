@@ -59,6 +59,9 @@ constexpr Extended kSmallestExactRange = 1e-1000L;
 constexpr double kSmallestQuickValue = 1e-100;
 constexpr double kLargestQuickValue = 1e100;
 
+// The grid's floats hold every coordinate below this with room to spare.
+constexpr double kLargestFloatReach = 1e38;
+
 // At least 1 / (1 - 1e-12) and at most 1 / (1 + 1e-12), with room for their
 // rounding to double.
 constexpr double kBeyondScale = 1 + 2e-12;
@@ -128,7 +131,7 @@ public:
     }
 
     // The same verdicts for the members of the neighbour grid, with the range
-    // test on, in two passes. The grid keeps positions rounded to double too.
+    // test on, in two passes. The grid keeps positions rounded to float.
     //
     // Gather passes on the members of a run of grid entries that the quick
     // range test does not reject, leaving out the bug, which is the member at
@@ -207,15 +210,19 @@ private:
         vx_ = static_cast<double>(bug_.Velocity[0]);
         vy_ = static_cast<double>(bug_.Velocity[1]);
         const double range = static_cast<double>(range_);
-        // How far an offset (dx, dy) rounded to double can be from the exact
-        // one, with room to spare: each coordinate and difference is off by at
-        // most 2^-53 of itself. This bounds it for every member within two
-        // ranges of the bug on both axes; while it is below half the range,
-        // the members further away lie beyond the range by far more than
-        // their rounding, and are rejected.
-        const double slack = (2 * std::fabs(x_) + 2 * std::fabs(y_) + 4 * range) * 0x1p-50 + 1e-150;
-        const bool rangeIsQuick =
-            range_ >= kSmallestQuickValue && range_ <= kLargestQuickValue && slack < range / 2;
+        // How far an offset (dx, dy) worked out from the grid's floats can be
+        // from the exact one, with room to spare: the member's coordinates
+        // are off by at most 2^-24 of themselves (or 2^-150 where floats are
+        // subnormal), the bug's and the differences by at most 2^-53. For
+        // every member within two ranges of the bug on both axes this is at
+        // most 2^-22 reach; while it is below half the range, the members
+        // further away lie beyond the range by far more than their rounding,
+        // and are rejected. Below kLargestFloatReach no member that near is
+        // beyond what floats hold.
+        const double reach = std::fabs(x_) + std::fabs(y_) + 2 * range;
+        const double slack = reach * 0x1p-20 + 1e-44;
+        const bool rangeIsQuick = range_ >= kSmallestQuickValue && range_ <= kLargestQuickValue &&
+                                  reach < kLargestFloatReach && slack < range / 2;
         if (!rangeIsQuick) {
             // Nothing is beyond or within: every member goes to the exact tests.
             beyondSquared_ = std::numeric_limits<double>::infinity();

@@ -41,7 +41,7 @@ void prefetchLaterMotion(const std::vector<std::unique_ptr<TBug>>& members, std:
 }
 
 TGridEntry entryOf(std::uint32_t index, const TMemberState& state) {
-    return {static_cast<double>(state.Position[0]), static_cast<double>(state.Position[1]), index};
+    return {static_cast<float>(state.Position[0]), static_cast<float>(state.Position[1]), index};
 }
 
 } // namespace
@@ -140,10 +140,10 @@ void TNeighbourGrid::fileAllStates() {
 void TNeighbourGrid::PlaceMembers(unsigned part, std::uint32_t begin, std::uint32_t end) {
     std::uint32_t* counts = &partSlots_[part * cellStartCount()];
     for (std::uint32_t i = begin; i < end; ++i) {
-        const TGridEntry entry = entryOf(i, states_[i]);
+        const Vector& position = states_[i].Position;
         TPlace& place = placeOfMember_[i];
-        place.Row = rowOf(entry.Y);
-        place.Column = columnOf(entry.X);
+        place.Row = rowOf(static_cast<double>(position[1]));
+        place.Column = columnOf(static_cast<double>(position[0]));
         ++counts[startIndex(place.Row, place.Column)];
     }
 }
@@ -243,8 +243,9 @@ int TNeighbourGrid::wrappedRuns(double centre, double reach, double extent, std:
 void TNeighbourGrid::Relocate(std::uint32_t index, const TBug& member) {
     states_[index] = {member.Position, member.Velocity};
     const TGridEntry entry = entryOf(index, states_[index]);
-    const std::uint32_t row = rowOf(entry.Y);
-    const std::uint32_t column = columnOf(entry.X);
+    const Vector& position = states_[index].Position;
+    const std::uint32_t row = rowOf(static_cast<double>(position[1]));
+    const std::uint32_t column = columnOf(static_cast<double>(position[0]));
     TPlace& place = placeOfMember_[index];
     if (row != place.Row) {
         // Leave the old row at its end, and join the new one at its end.

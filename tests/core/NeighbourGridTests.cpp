@@ -40,8 +40,8 @@ void expectConsistent(const TNeighbourGrid& grid, const test::SteeringScene& sce
         for (const TGridEntry& entry : searchFrom(grid, position, 1e-3L)) {
             if (entry.Index == i) {
                 ++found;
-                EXPECT_EQ(entry.X, static_cast<double>(position[0]));
-                EXPECT_EQ(entry.Y, static_cast<double>(position[1]));
+                EXPECT_EQ(entry.X, static_cast<float>(position[0]));
+                EXPECT_EQ(entry.Y, static_cast<float>(position[1]));
             }
         }
         ASSERT_EQ(found, 1) << "member " << i;
@@ -165,7 +165,7 @@ TEST(NeighbourGrid, ConcurrentStepsReachEveryMemberThatMovedWithinTheAllowance) 
         std::vector<int> visits(members.size());
         for (const TGridEntry& entry : searchFrom(grid, point, kRange)) {
             ASSERT_EQ(++visits[entry.Index], 1) << "member " << entry.Index << " twice";
-            EXPECT_EQ(entry.X, static_cast<double>(members[entry.Index]->Position[0]));
+            EXPECT_EQ(entry.X, static_cast<float>(members[entry.Index]->Position[0]));
         }
         for (std::uint32_t i = 0; i < members.size(); ++i) {
             Vector offset;
