@@ -217,6 +217,8 @@ void TSimulation::StepMembers(TBugGroup& group, TFrameContext frame, BeforeStep&
     }
     for (std::size_t i = 0; i < members.size(); ++i) {
         PrefetchStepData(members, i + 1);
+        if (i + 1 < members.size())
+            grid.PrefetchSearch(members[i + 1]->Position);
         TBug& bug = *members[i];
         beforeStep(i, bug);
         frame.MemberIndex = static_cast<std::uint32_t>(i);

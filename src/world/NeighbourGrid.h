@@ -97,6 +97,16 @@ public:
 
     // A member's state, for a neighbour about to be read.
     void PrefetchState(std::uint32_t index) const { PrefetchLine(&states_[index]); }
+    // One thread: the entries that a search around `point`, as far as the
+    // range the grid was built for, will read. Only a grid too large for the
+    // processor's cache asks for them; in a smaller one they are most often
+    // there already, and asking costs more than it saves.
+    void PrefetchSearch(const Vector& point) const {
+        if (built_ && prefetchSearches_)
+            ForEachCandidateRun(point, builtCellSize_, [](std::span<const TGridEntry> run) {
+                PrefetchRange(run.data(), run.data() + run.size());
+            });
+    }
 
     // Members may have changed since the grid last followed them: the first
     // search of the next member loop builds the grid, and the loop then keeps
@@ -164,6 +174,7 @@ private:
     // Built for concurrent steps: members keep their cells, searches reach
     // `allowance_` further and wrap around the arena.
     bool concurrent_ = false;
+    bool prefetchSearches_ = false;
     double allowance_ = 0;
     double width_ = 0;
     double height_ = 0;
