@@ -182,10 +182,13 @@ public:
     // Written directly after a step, it turns Orientation() with it; the
     // setters keep the heading they are given.
     Vector Velocity;
+    // Next to the velocity: loops over a large group read the two together
+    // from members all over memory, and they then share one or two cache
+    // lines.
+    Vector Position;
     Extended CurrentSpeed = 0;
     Extended MaxSpeed = 0;
     Extended MinSpeed = 0;
-    Vector Position;
     TBugGroup* Group = nullptr;
     TGraphicElement Element;
     Vector SteeringForce;
