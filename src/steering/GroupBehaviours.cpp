@@ -2,10 +2,25 @@
 
 #include "steering/SteeringBehaviour.h"
 #include "world/Bug.h"
+#include "world/NeighbourGrid.h"
 
 namespace kova {
 
 namespace {
+
+// A neighbour's coordinates, from the grid's split state or from the member.
+Extended positionOf(const TMemberState* state, int axis) {
+    return state->Position[axis].Value();
+}
+Extended velocityOf(const TMemberState* state, int axis) {
+    return state->Velocity[axis].Value();
+}
+Extended positionOf(const TBug* member, int axis) {
+    return member->Position[axis];
+}
+Extended velocityOf(const TBug* member, int axis) {
+    return member->Velocity[axis];
+}
 
 // The sums of cohesion and alignment, built up neighbour by neighbour in
 // member order, and turned into their forces: the mean of the neighbours'
@@ -13,20 +28,21 @@ namespace {
 // neighbours, and each keeps its own sum and operations, exactly as if it
 // were worked out alone. The kinds are template arguments, so that the loop
 // carries no tests for them.
-template <bool Cohesion, bool Alignment>
-void addMeanForces(const std::vector<TNeighbour>& neighbours, const TBug& bug,
+template <bool Cohesion, bool Alignment, typename Neighbour>
+void addMeanForces(const std::vector<Neighbour>& neighbours, const TBug& bug,
                    TGroupForces& forces) {
     // The sums are kept apart from the results, which the compiler could not
     // otherwise keep in registers: it would have to store them after every
     // neighbour in case a neighbour's position shared their memory.
     Vector positions;
     Vector velocities;
-    for (const TNeighbour& m : neighbours) {
-        if constexpr (Cohesion)
-            VecAdd(positions, *m.Position, positions);
-        if constexpr (Alignment)
-            VecAdd(velocities, *m.Velocity, velocities);
-    }
+    for (const Neighbour m : neighbours)
+        for (int axis = 0; axis < 2; ++axis) {
+            if constexpr (Cohesion)
+                positions[axis] += positionOf(m, axis);
+            if constexpr (Alignment)
+                velocities[axis] += velocityOf(m, axis);
+        }
     if constexpr (Cohesion) {
         VecScale(positions, positions, 1 / static_cast<Extended>(neighbours.size()));
         VecSub(positions, bug.Position, forces.Cohesion);
@@ -41,13 +57,13 @@ void addMeanForces(const std::vector<TNeighbour>& neighbours, const TBug& bug,
 // to the bug. The sum has a loop of its own: with the sums of the other
 // forces beside it, its values would no longer fit the processor's eight
 // registers of extended precision.
-Vector separation(const std::vector<TNeighbour>& neighbours, const TBug& bug) {
+template <typename Neighbour>
+Vector separation(const std::vector<Neighbour>& neighbours, const TBug& bug) {
     const Extended share = 1 / static_cast<Extended>(neighbours.size());
     const Vector position = bug.Position;
     Vector sum;
-    for (const TNeighbour& m : neighbours) {
-        Vector away;
-        VecSub(position, *m.Position, away);
+    for (const Neighbour m : neighbours) {
+        Vector away(position[0] - positionOf(m, 0), position[1] - positionOf(m, 1));
         VecNormalize(away, away);
         VecScale(away, away, share);
         VecAdd(sum, away, sum);
@@ -58,7 +74,8 @@ Vector separation(const std::vector<TNeighbour>& neighbours, const TBug& bug) {
     return Vector(sum[0], sum[1]);
 }
 
-TGroupForces sumForces(const std::vector<TNeighbour>& neighbours, const TBug& bug,
+template <typename Neighbour>
+TGroupForces sumForces(const std::vector<Neighbour>& neighbours, const TBug& bug,
                        TGroupKinds kinds) {
     TGroupForces forces;
     const bool cohesion = (kinds & GroupKindBit(bkCohesion)) != 0;
@@ -84,11 +101,13 @@ bool SameSelection(const TSteeringBehaviour& a, const TSteeringBehaviour& b) {
 TGroupForces GroupForces(const TSteeringBehaviour& selection, const TBug& bug,
                          const TFrameContext& frame, TGroupKinds kinds) {
     // Runs for every bug every frame: the neighbour list reuses one buffer.
-    thread_local std::vector<TNeighbour> neighbours;
+    thread_local TNeighbours neighbours;
     CollectNeighbours(selection, bug, frame, neighbours);
-    if (neighbours.empty())
-        return {};
-    return sumForces(neighbours, bug, kinds);
+    if (!neighbours.States.empty())
+        return sumForces(neighbours.States, bug, kinds);
+    if (!neighbours.Members.empty())
+        return sumForces(neighbours.Members, bug, kinds);
+    return {};
 }
 
 Vector GroupForce(const TSteeringBehaviour& behaviour, const TBug& bug) {

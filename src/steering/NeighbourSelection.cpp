@@ -309,8 +309,8 @@ std::vector<TBug*> SelectNeighbours(const TSteeringBehaviour& behaviour, const T
 }
 
 void CollectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug,
-                       const TFrameContext& frame, std::vector<TNeighbour>& out) {
-    out.clear();
+                       const TFrameContext& frame, TNeighbours& out) {
+    out.Clear();
     if (bug.Group == nullptr)
         return;
     const auto& members = bug.Group->Members;
@@ -335,24 +335,33 @@ void CollectNeighbours(const TSteeringBehaviour& behaviour, const TBug& bug,
             // while the indices are sorted.
             for (const std::uint32_t index : accepted)
                 grid->PrefetchState(index);
-            for (const std::uint32_t index : unsure)
-                if (filter.PassesExactTests(grid->State(index).Position))
+            for (const std::uint32_t index : unsure) {
+                const TMemberState& state = grid->State(index);
+                const Vector position =
+                    state.Exact() ? state.PositionValue() : members[index]->Position;
+                if (filter.PassesExactTests(position))
                     accepted.Push(index);
+            }
             // The grid's entries come in no particular order; sums run in
             // member order.
             SortDistinctIndices(accepted);
+            bool exact = true;
             for (const std::uint32_t index : accepted) {
                 const TMemberState& state = grid->State(index);
-                out.push_back({index, &state.Position, &state.Velocity});
+                exact &= state.Exact();
+                out.States.push_back(&state);
+            }
+            if (!exact) {
+                out.States.clear();
+                for (const std::uint32_t index : accepted)
+                    out.Members.push_back(members[index].get());
             }
             return;
         }
     }
-    for (std::uint32_t i = 0; i < members.size(); ++i) {
-        const TBug& member = *members[i];
-        if (filter.Accepts(member, member.Position))
-            out.push_back({i, &member.Position, &member.Velocity});
-    }
+    for (const auto& member : members)
+        if (filter.Accepts(*member, member->Position))
+            out.Members.push_back(member.get());
 }
 
 } // namespace kova

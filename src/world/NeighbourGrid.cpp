@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include <unistd.h>
 
@@ -51,10 +52,23 @@ std::size_t secondLevelCacheBytes() {
 }
 
 TGridEntry entryOf(std::uint32_t index, const TMemberState& state) {
-    return {static_cast<float>(state.Position[0]), static_cast<float>(state.Position[1]), index};
+    return {static_cast<float>(state.Position[0].Hi), static_cast<float>(state.Position[1].Hi),
+            index};
 }
 
 } // namespace
+
+TMemberState::TMemberState(const Vector& position, const Vector& velocity) {
+    bool exact = true;
+    for (int axis = 0; axis < 2; ++axis) {
+        exact &= SplitExactly(position[axis], Position[axis]);
+        exact &= SplitExactly(velocity[axis], Velocity[axis]);
+    }
+    // Hi stays the value rounded to double, which is what the cells and the
+    // entries are found from.
+    if (!exact)
+        Position[0].Lo = std::numeric_limits<double>::quiet_NaN();
+}
 
 void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Extended arenaWidth,
                            Extended arenaHeight, Extended cellSize) {
@@ -89,8 +103,9 @@ bool TNeighbourGrid::statesUnchanged(const std::vector<std::unique_ptr<TBug>>& m
     for (std::size_t i = 0; i < members.size(); ++i) {
         prefetchLaterMotion(members, i);
         const TBug& member = *members[i];
-        if (!SameBits(member.Position, states_[i].Position) ||
-            !SameBits(member.Velocity, states_[i].Velocity))
+        const TMemberState& state = states_[i];
+        if (!state.Exact() || !SameBits(member.Position, state.PositionValue()) ||
+            !SameBits(member.Velocity, state.VelocityValue()))
             return false;
     }
     return true;
@@ -157,10 +172,10 @@ void TNeighbourGrid::fileAllStates() {
 void TNeighbourGrid::PlaceMembers(unsigned part, std::uint32_t begin, std::uint32_t end) {
     std::uint32_t* counts = &partSlots_[part * cellStartCount()];
     for (std::uint32_t i = begin; i < end; ++i) {
-        const Vector& position = states_[i].Position;
+        const TSplitExtended* position = states_[i].Position;
         TPlace& place = placeOfMember_[i];
-        place.Row = rowOf(static_cast<double>(position[1]));
-        place.Column = columnOf(static_cast<double>(position[0]));
+        place.Row = rowOf(position[1].Hi);
+        place.Column = columnOf(position[0].Hi);
         ++counts[startIndex(place.Row, place.Column)];
     }
 }
@@ -260,9 +275,9 @@ int TNeighbourGrid::wrappedRuns(double centre, double reach, double extent, std:
 void TNeighbourGrid::Relocate(std::uint32_t index, const TBug& member) {
     states_[index] = {member.Position, member.Velocity};
     const TGridEntry entry = entryOf(index, states_[index]);
-    const Vector& position = states_[index].Position;
-    const std::uint32_t row = rowOf(static_cast<double>(position[1]));
-    const std::uint32_t column = columnOf(static_cast<double>(position[0]));
+    const TSplitExtended* position = states_[index].Position;
+    const std::uint32_t row = rowOf(position[1].Hi);
+    const std::uint32_t column = columnOf(position[0].Hi);
     TPlace& place = placeOfMember_[index];
     if (row != place.Row) {
         // Leave the old row at its end, and join the new one at its end.

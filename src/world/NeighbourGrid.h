@@ -2,7 +2,9 @@
 
 #include "foundations/Matrix.h"
 #include "foundations/Prefetch.h"
+#include "foundations/SplitExtended.h"
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -13,14 +15,24 @@ namespace kova {
 class TBug;
 
 // A member's position and velocity as the grid keeps them, next to those of
-// the other members; one cache line each.
+// the other members; one cache line each. The components are split into
+// doubles, which the sums over a member's neighbours read faster. A state
+// that does not split exactly (a value beyond the doubles' range or very near
+// zero) is marked, and its member's own values stand in for it.
 struct alignas(64) TMemberState {
-    Vector Position;
-    Vector Velocity;
+    TSplitExtended Position[2];
+    TSplitExtended Velocity[2];
+
+    TMemberState() = default;
+    TMemberState(const Vector& position, const Vector& velocity);
+    bool Exact() const { return !std::isnan(Position[0].Lo); }
+    // The values, when Exact.
+    Vector PositionValue() const { return Vector(Position[0].Value(), Position[1].Value()); }
+    Vector VelocityValue() const { return Vector(Velocity[0].Value(), Velocity[1].Value()); }
 };
 
-// One member in a cell of the grid: its position rounded to float for a quick
-// first test and its place in the group's member list. A search reads the
+// One member in a cell of the grid: its position rounded to double and then
+// to float, for a quick first test and its place in the group's member list. A search reads the
 // small entries of a few cells one after the other, and only the members that
 // pass the quick test send it to their exact state. Floats keep the entries
 // at 12 bytes, so that a search reads fewer cache lines and the grid of a
@@ -84,7 +96,7 @@ public:
     std::uint32_t Columns() const { return columns_; }
     std::size_t MembersInColumn(std::uint32_t column) const;
     std::uint32_t ColumnOfMember(std::uint32_t index) const { return placeOfMember_[index].Column; }
-    // The position and velocity of member `index` as they stand now.
+    // The position and velocity of member `index` as they stand now, split.
     const TMemberState& State(std::uint32_t index) const { return states_[index]; }
 
     // Calls visit(entries) with runs of entries that hold, between them, every

@@ -1,4 +1,5 @@
 #include "foundations/ExtendedMath.h"
+#include "foundations/SplitExtended.h"
 
 #include <gtest/gtest.h>
 
@@ -61,6 +62,48 @@ TEST(ArcTangent2, WithinAUnitOfTheLibraryEverywhere) {
             x = ldexpl(unit(random), exponent(random));
         }
         ASSERT_LE(unitsApart(ArcTangent2(y, x), atan2l(y, x)), 1) << y << ", " << x;
+    }
+}
+
+} // namespace
+} // namespace kova
+
+namespace kova {
+namespace {
+
+TEST(SplitExtended, GivesEveryValueBackThatTwoDoublesHold) {
+    const Extended inf = std::numeric_limits<Extended>::infinity();
+    const Extended lastBit = ldexpl(1, -63);
+    const struct {
+        Extended Value;
+        bool Exact;
+    } cases[] = {
+        {1 + lastBit, true},
+        {-1 / 3.0L, true},
+        {0.0L, true},
+        {-0.0L, true},
+        {inf, true},
+        {-inf, true},
+        {1e300L * (1 + lastBit), true},
+        {std::numeric_limits<double>::max(), true},
+        // Beyond the doubles' range, and NaN.
+        {2.0L * std::numeric_limits<double>::max(), false},
+        {-1e4000L, false},
+        {std::numeric_limits<Extended>::quiet_NaN(), false},
+        // Doubles' subnormals: the value itself, and a remainder among them.
+        {ldexpl(1, -1070), true},
+        {ldexpl(1 + lastBit, -1015), false},
+        {ldexpl(1, -1080), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<double>(c.Value));
+        TSplitExtended split;
+        EXPECT_EQ(SplitExactly(c.Value, split), c.Exact);
+        EXPECT_TRUE(SameBits(split.Hi, static_cast<double>(c.Value)) ||
+                    (std::isnan(split.Hi) && std::isnan(c.Value)));
+        if (c.Exact) {
+            EXPECT_TRUE(SameBits(split.Value(), c.Value));
+        }
     }
 }
 

@@ -30,6 +30,11 @@ std::vector<TGridEntry> searchFrom(const TNeighbourGrid& grid, const Vector& poi
     return visited;
 }
 
+// A coordinate as the grid's entries hold it.
+float gridFloat(Extended x) {
+    return static_cast<float>(static_cast<double>(x));
+}
+
 void expectConsistent(const TNeighbourGrid& grid, const test::SteeringScene& scene,
                       std::mt19937& random) {
     const auto& members = scene.Group.Members;
@@ -40,12 +45,15 @@ void expectConsistent(const TNeighbourGrid& grid, const test::SteeringScene& sce
         for (const TGridEntry& entry : searchFrom(grid, position, 1e-3L)) {
             if (entry.Index == i) {
                 ++found;
-                EXPECT_EQ(entry.X, static_cast<float>(position[0]));
-                EXPECT_EQ(entry.Y, static_cast<float>(position[1]));
+                EXPECT_EQ(entry.X, gridFloat(position[0]));
+                EXPECT_EQ(entry.Y, gridFloat(position[1]));
             }
         }
         ASSERT_EQ(found, 1) << "member " << i;
-        EXPECT_EQ(grid.State(i).Position, position);
+        const TMemberState& state = grid.State(i);
+        ASSERT_TRUE(state.Exact());
+        EXPECT_EQ(state.PositionValue(), position);
+        EXPECT_EQ(state.VelocityValue(), members[i]->Velocity);
     }
     // A search reaches every member in range, and no member twice.
     std::uniform_real_distribution<double> coordinate(-20, 120);
@@ -165,7 +173,7 @@ TEST(NeighbourGrid, ConcurrentStepsReachEveryMemberThatMovedWithinTheAllowance) 
         std::vector<int> visits(members.size());
         for (const TGridEntry& entry : searchFrom(grid, point, kRange)) {
             ASSERT_EQ(++visits[entry.Index], 1) << "member " << entry.Index << " twice";
-            EXPECT_EQ(entry.X, static_cast<float>(members[entry.Index]->Position[0]));
+            EXPECT_EQ(entry.X, gridFloat(members[entry.Index]->Position[0]));
         }
         for (std::uint32_t i = 0; i < members.size(); ++i) {
             Vector offset;

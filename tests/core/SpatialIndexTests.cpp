@@ -148,6 +148,12 @@ TEST(FlockWithAndWithoutIndex, FollowsMembersEditedBetweenFrames) {
             for (std::size_t i = 300; i < 400; ++i)
                 VecScale(members(simulation)[i]->Velocity, members(simulation)[i]->Velocity, -1);
         },
+        // Velocities so small that the grid cannot keep them as two doubles.
+        [&](TSimulation& simulation) {
+            for (std::size_t i = 100; i < 200; ++i)
+                VecScale(members(simulation)[i]->Velocity, members(simulation)[i]->Velocity,
+                         1e-310L);
+        },
         [&](TSimulation& simulation) { simulation.RemoveBug(*members(simulation)[3]); },
         [&](TSimulation& simulation) {
             TBug* added = simulation.CreateBug(*simulation.Groups[0], Vector(50, 50));
@@ -200,10 +206,12 @@ void buildLimitCases(TSimulation& simulation, Extended centre, Extended range) {
 TEST(FlockWithAndWithoutIndex, MembersOnThePerceptionLimitsAreJudgedAlike) {
     // Ordinary coordinates; coordinates whose floats (the grid's) or doubles
     // are coarse next to the range; members just below and beyond the
-    // largest float; coordinates and ranges beyond what doubles hold.
+    // largest float; coordinates and ranges beyond what doubles hold, and
+    // so small that the grid's searches cannot narrow them.
     const std::pair<Extended, Extended> cases[] = {
-        {500, 30},        {2e6L, 30},       {1e15L, 30},      {1e17L, 30},   {2e37L, 1e36L},
-        {3.3e38L, 2e37L}, {1e300L, 1e290L}, {1e400L, 1e390L}, {1, 1e-3000L}, {1e130L, 1e120L},
+        {500, 30},      {2e6L, 30},       {1e15L, 30},        {1e17L, 30},
+        {2e37L, 1e36L}, {3.3e38L, 2e37L}, {1e300L, 1e290L},   {1e400L, 1e390L},
+        {1, 1e-3000L},  {1e130L, 1e120L}, {1e-306L, 1e-307L},
     };
     for (const auto& [centre, range] : cases) {
         SCOPED_TRACE(testing::Message() << "centre " << static_cast<double>(centre) << ", range "
