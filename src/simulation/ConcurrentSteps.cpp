@@ -195,6 +195,7 @@ bool TConcurrentStepper::Prepare(TBugGroup& group, const TFrameContext& frame) {
     bandOfMember_.resize(count);
     columnInBand_.assign(count, 0);
     gridded_ = readsMembers;
+    searchRange_ = range;
     if (gridded_) {
         // The reach of the widest search: the range as the grid widens it,
         // and the distance the members found can have moved.
@@ -456,6 +457,8 @@ void TConcurrentStepper::stepBand(unsigned band) {
             }
         }
         PrefetchStepData(bugs, k + 1);
+        if (gridded_ && k + 1 < bugs.size())
+            grid.PrefetchSearch(bugs[k + 1]->Position, searchRange_);
         step(k);
         publish(k + 1);
     }

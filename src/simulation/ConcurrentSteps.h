@@ -120,6 +120,8 @@ private:
     // Members that read other members are dealt out in bands of the grid's
     // columns; members that read none, in runs of the list.
     bool gridded_ = false;
+    // The furthest a member's search reaches this frame.
+    Extended searchRange_ = 0;
     unsigned bands_ = 0;
     std::vector<std::uint32_t> bandOfMember_;
     // A member's column counted from its band's first, and each band's width.

@@ -91,12 +91,16 @@ void TNeighbourGrid::Build(const std::vector<std::unique_ptr<TBug>>& members, Ex
     fileAllStates();
     concurrent_ = false;
     built_ = true;
+    prefetchSearches_ = outgrowsCache();
+}
+
+bool TNeighbourGrid::outgrowsCache() const {
     // Consecutive members lie far apart, so each search reads cells from
     // anywhere in the grid. Measured on the flock, asking for them ahead
     // pays once the grid's data is about twice the second-level cache.
     const std::size_t bytes =
         states_.size() * (sizeof(TMemberState) + sizeof(TGridEntry) + sizeof(TPlace));
-    prefetchSearches_ = bytes > 2 * secondLevelCacheBytes();
+    return bytes > 2 * secondLevelCacheBytes();
 }
 
 bool TNeighbourGrid::statesUnchanged(const std::vector<std::unique_ptr<TBug>>& members) const {
@@ -133,7 +137,7 @@ bool TNeighbourGrid::LayOutCells(Extended arenaWidth, Extended arenaHeight, Exte
     layOut(arenaWidth, arenaHeight, cellSize, true, parts);
     built_ = columns_ >= kLeastWrappingCells && rows_ >= kLeastWrappingCells;
     concurrent_ = built_;
-    prefetchSearches_ = false;
+    prefetchSearches_ = outgrowsCache();
     allowance_ = static_cast<double>(allowance);
     width_ = static_cast<double>(arenaWidth);
     height_ = static_cast<double>(arenaHeight);

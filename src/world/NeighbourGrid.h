@@ -109,16 +109,18 @@ public:
 
     // A member's state, for a neighbour about to be read.
     void PrefetchState(std::uint32_t index) const { PrefetchLine(&states_[index]); }
-    // One thread: the entries that a search around `point`, as far as the
-    // range the grid was built for, will read. Only a grid too large for the
-    // processor's cache asks for them; in a smaller one they are most often
-    // there already, and asking costs more than it saves.
-    void PrefetchSearch(const Vector& point) const {
+    // The entries that a search around `point` as far as `range` will read.
+    // Only a grid too large for the processor's cache asks for them; in a
+    // smaller one they are most often there already, and asking costs more
+    // than it saves.
+    void PrefetchSearch(const Vector& point, Extended range) const {
         if (built_ && prefetchSearches_)
-            ForEachCandidateRun(point, builtCellSize_, [](std::span<const TGridEntry> run) {
+            ForEachCandidateRun(point, range, [](std::span<const TGridEntry> run) {
                 PrefetchRange(run.data(), run.data() + run.size());
             });
     }
+    // One thread: the same, as far as the range the grid was built for.
+    void PrefetchSearch(const Vector& point) const { PrefetchSearch(point, builtCellSize_); }
 
     // Members may have changed since the grid last followed them: the first
     // search of the next member loop builds the grid, and the loop then keeps
@@ -162,6 +164,9 @@ private:
                 unsigned parts);
     // Files every captured state in one run.
     void fileAllStates();
+    // Whether the grid's data is so much larger than the processor's cache
+    // that searches are worth asking for ahead.
+    bool outgrowsCache() const;
     std::size_t cellStartCount() const { return static_cast<std::size_t>(columns_ + 1) * rows_; }
     // The cells [first, last] along an axis of `count` cells, `extent` long,
     // that hold the points within `reach` of `centre`, as up to two runs when
