@@ -78,9 +78,13 @@ bool isGroupBehaviour(std::uint8_t kind) {
 // One band's progress: the smallest member index it has not stepped yet, of
 // all its members and of those in its first and last columns (kNone once
 // there are none left). Each counter is written by the band's thread only.
-struct alignas(64) TConcurrentStepper::TBandProgress {
-    std::atomic<std::uint32_t> Next{0};
-    std::atomic<std::uint32_t> NextFirstColumn{0};
+// The facing bands read the columns' counters often, and those change far
+// less often than Next, which moves on with almost every step: Next has a
+// cache line of its own, so that its stores leave the facing bands' copies
+// of the other two valid.
+struct TConcurrentStepper::TBandProgress {
+    alignas(64) std::atomic<std::uint32_t> Next{0};
+    alignas(64) std::atomic<std::uint32_t> NextFirstColumn{0};
     std::atomic<std::uint32_t> NextLastColumn{0};
 };
 
@@ -353,14 +357,18 @@ void TConcurrentStepper::stepBand(unsigned band) {
     heldFrom.assign(columns, kNone);
     constexpr std::size_t kMostPutAside = 64;
 
+    // A counter is stored only when it changes: the value it held already
+    // vouches for every step it covers.
+    const auto publishCounter = [](std::atomic<std::uint32_t>& counter, std::uint32_t value) {
+        if (counter.load(std::memory_order_relaxed) != value)
+            counter.store(value, std::memory_order_release);
+    };
     const auto publish = [&](std::size_t cursor) {
         const std::uint32_t firstAside = putAside.empty() ? kNone : entries[putAside.front()].Index;
         const std::uint32_t atCursor = cursor < entries.size() ? entries[cursor].Index : kNone;
-        own.Next.store(std::min(firstAside, atCursor), std::memory_order_release);
-        own.NextFirstColumn.store(std::min(heldFrom.front(), nextFirst[cursor]),
-                                  std::memory_order_release);
-        own.NextLastColumn.store(std::min(heldFrom.back(), nextLast[cursor]),
-                                 std::memory_order_release);
+        publishCounter(own.Next, std::min(firstAside, atCursor));
+        publishCounter(own.NextFirstColumn, std::min(heldFrom.front(), nextFirst[cursor]));
+        publishCounter(own.NextLastColumn, std::min(heldFrom.back(), nextLast[cursor]));
     };
     const auto facingBandsReady = [&](const TEntry& entry) {
         return (!entry.InFirstColumn ||
