@@ -29,7 +29,6 @@ struct TNeighbours {
         States.clear();
         Members.clear();
     }
-    std::size_t Size() const { return States.size() + Members.size(); }
 };
 
 // The same members as SelectNeighbours, in the same order, into `out`. With the
