@@ -211,8 +211,9 @@ private:
         vy_ = static_cast<double>(bug_.Velocity[1]);
         const double range = static_cast<double>(range_);
         // How far an offset (dx, dy) worked out from the grid's floats can be
-        // from the exact one, with room to spare: the member's coordinates
-        // are off by at most 2^-24 of themselves (or 2^-150 where floats are
+        // from the exact one, with room to spare: the member's coordinates,
+        // rounded to double and then to float, are off by at most
+        // (2^-24 + 2^-53) of themselves (or 2^-150 where floats are
         // subnormal), the bug's and the differences by at most 2^-53. For
         // every member within two ranges of the bug on both axes this is at
         // most 2^-22 reach; while it is below half the range, the members

@@ -31,10 +31,10 @@ struct alignas(64) TMemberState {
     Vector VelocityValue() const { return Vector(Velocity[0].Value(), Velocity[1].Value()); }
 };
 
-// One member in a cell of the grid: its position rounded to double and then
-// to float, for a quick first test and its place in the group's member list. A search reads the
-// small entries of a few cells one after the other, and only the members that
-// pass the quick test send it to their exact state. Floats keep the entries
+// One member in a cell of the grid: its position, rounded to double and then
+// to float, for a quick first test, and its place in the group's member list.
+// A search reads the small entries of a few cells one after the other, and
+// only the members that pass the quick test send it to their exact state. Floats keep the entries
 // at 12 bytes, so that a search reads fewer cache lines and the grid of a
 // large group stays in the processor's cache; the cells themselves are found
 // from the positions in double.
