@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include <unistd.h>
@@ -122,7 +123,12 @@ void TNeighbourGrid::SetMemberCount(std::size_t count) {
 }
 
 void TNeighbourGrid::CaptureState(std::uint32_t index, const TBug& member) {
-    states_[index] = {member.Position, member.Velocity};
+    const TMemberState state(member.Position, member.Velocity);
+    // Most states are still as the member's last step left them. Leaving
+    // those unwritten keeps their cache lines with the core that stepped the
+    // member, which most likely steps it and its neighbours again.
+    if (std::memcmp(&states_[index], &state, sizeof state) != 0)
+        states_[index] = state;
 }
 
 bool TNeighbourGrid::FileCapturedStates(Extended arenaWidth, Extended arenaHeight,
