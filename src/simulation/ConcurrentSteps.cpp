@@ -295,7 +295,7 @@ void TConcurrentStepper::StepPrepared() {
     concurrency_.ExclusiveMembers += exclusiveMembers_.size();
     concurrency_.WallSeconds += wall;
     for (unsigned b = 0; b < bands_; ++b)
-        concurrency_.SteppingSeconds += std::max(0.0, wall - results_[b].WaitedSeconds);
+        concurrency_.SteppingSeconds += results_[b].SteppingSeconds;
     group_ = nullptr;
 }
 
@@ -309,6 +309,9 @@ void TConcurrentStepper::stepBand(unsigned band) {
     const bool facesOthers = gridded_ && bands_ > 1;
     // Members dealt out in runs of the list have no columns.
     const std::uint32_t columns = gridded_ ? columnsInBand_[band] : 1;
+    // A band that is done early idles until the last one is: its stepping
+    // time runs from its start to its end, less its waits.
+    const TClock::time_point bandStart = TClock::now();
     double& waited = results_[band].WaitedSeconds;
     waited = 0;
 
@@ -471,6 +474,7 @@ void TConcurrentStepper::stepBand(unsigned band) {
         publish(k + 1);
     }
     stepAllPutAside(entries.size());
+    results_[band].SteppingSeconds = std::max(0.0, secondsSince(bandStart) - waited);
 }
 
 } // namespace kova

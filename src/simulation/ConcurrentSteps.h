@@ -88,6 +88,7 @@ private:
         Extended LargestMove = 0;
         std::vector<std::uint32_t> Exclusive;
         double WaitedSeconds = 0;
+        double SteppingSeconds = 0;
     };
     // The members a worker classifies and files: a run of the list.
     struct TMemberRun {
