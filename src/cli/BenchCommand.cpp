@@ -20,6 +20,7 @@ struct TBenchOptions {
     std::string Workload = "flock"; // or "obstacles"
     int Bugs = 10000;
     int Obstacles = 1000;
+    int Seekers = 0;
     int Frames = 100;
     bool Direct = false;
     unsigned Threads = 0;
@@ -45,6 +46,7 @@ int bench(const TBenchOptions& options) {
     TWorkloadOptions workload;
     workload.Bugs = options.Bugs;
     workload.Obstacles = options.Obstacles;
+    workload.Seekers = options.Seekers;
     const bool flock = options.Workload == "flock";
     if (flock)
         BuildFlockWorkload(simulation, workload);
@@ -59,9 +61,12 @@ int bench(const TBenchOptions& options) {
     const double seconds = std::max(std::chrono::duration<double>(elapsed).count(), 1e-9);
     const double bugSteps = static_cast<double>(options.Bugs) * options.Frames;
     const double peak = peakResidentBytes();
-    const std::string scene = flock ? "flock, " + std::to_string(options.Bugs) + " bugs"
-                                    : "obstacles, " + std::to_string(options.Bugs) + " bugs, " +
-                                          std::to_string(options.Obstacles) + " obstacles";
+    std::string scene =
+        (flock ? "flock, " : "obstacles, ") + std::to_string(options.Bugs) + " bugs";
+    if (flock && options.Seekers > 0)
+        scene += ", " + std::to_string(std::min(options.Seekers, options.Bugs)) + " seekers";
+    if (!flock)
+        scene += ", " + std::to_string(options.Obstacles) + " obstacles";
     const TConcurrency& concurrency = simulation.Stepper().Concurrency();
     char text[768];
     std::snprintf(
@@ -97,16 +102,18 @@ TCliCommand AddBenchCommand(CLI::App& app) {
         "degrees, linear combination) in a square arena sized for about ten members in\n"
         "range per bug at the start. As the flock gathers, the count grows: over the first\n"
         "100 frames a bug has about 15 members in range and 12 perceived on average, 23 and\n"
-        "18 by frame 100. obstacles: bugs with Obstacle Avoidance over --obstacles line and\n"
-        "circle obstacles in a 2000 x 2000 m arena. The same arguments always build the\n"
-        "same simulation. Only the frames are timed, not building the workload. --direct\n"
-        "tests every member and every obstacle instead of using the spatial index; both\n"
-        "give identical results, so the ratio of the two times is the index's speed-up.\n"
-        "The time per bug-step is on the clock; the processor time per bug-step, which\n"
-        "other programs on the machine disturb less, is that of every thread. Members in\n"
-        "flight: how many members the threads stepped at once on average, over the frames\n"
-        "stepped on several threads. The state digest condenses every bug's position and\n"
-        "velocity after the last frame: equal digests, equal results.");
+        "18 by frame 100. --seekers: that many members, spread evenly over the list, also\n"
+        "seek a member of the flock picked at random. obstacles: bugs with Obstacle\n"
+        "Avoidance over --obstacles line and circle obstacles in a 2000 x 2000 m arena. The\n"
+        "same arguments always build the same simulation. Only the frames are timed, not\n"
+        "building the workload. --direct tests every member and every obstacle instead of\n"
+        "using the spatial index; both give identical results, so the ratio of the two\n"
+        "times is the index's speed-up. The time per bug-step is on the clock; the\n"
+        "processor time per bug-step, which other programs on the machine disturb less, is\n"
+        "that of every thread. Members in flight: how many members the threads stepped at\n"
+        "once on average, over the frames stepped on several threads. The state digest\n"
+        "condenses every bug's position and velocity after the last frame: equal digests,\n"
+        "equal results.");
     command->add_option("--workload", options->Workload, "what to simulate")
         ->required()
         ->type_name("NAME")
@@ -123,6 +130,11 @@ TCliCommand AddBenchCommand(CLI::App& app) {
         ->capture_default_str()
         ->type_name("N")
         ->check(CLI::Range(0, 1'000'000));
+    command
+        ->add_option("--seekers", options->Seekers, "flock members that also seek another member")
+        ->capture_default_str()
+        ->type_name("N")
+        ->check(CLI::Range(0, 10'000'000));
     command->add_flag("--direct", options->Direct, "search without the spatial index");
     AddThreadsOption(command, options->Threads);
     return {command, [options] { return bench(*options); },

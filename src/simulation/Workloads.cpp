@@ -59,6 +59,16 @@ void BuildFlockWorkload(TSimulation& simulation, const TWorkloadOptions& options
     }
     group.Template.CombinationMethod = cmLinearCombination;
     scatterMembers(simulation, group, options.Bugs);
+
+    const auto& members = group.Members;
+    const std::size_t seekers = std::min<std::size_t>(std::max(options.Seekers, 0), members.size());
+    for (std::size_t k = 0; k < seekers; ++k) {
+        TBug& seeker = *members[k * members.size() / seekers];
+        auto seek = std::make_unique<TSteeringBehaviour>(bkSeek);
+        seek->TargetIsBug = true;
+        seek->TargetBug = members[Random(static_cast<std::uint32_t>(members.size()))].get();
+        seeker.Behaviours->push_back(std::move(seek));
+    }
 }
 
 void BuildObstacleWorkload(TSimulation& simulation, const TWorkloadOptions& options) {

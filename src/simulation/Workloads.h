@@ -13,13 +13,17 @@ struct TWorkloadOptions {
     // Flock: the mean number of neighbours within sensor range of a bug, which
     // sizes the arena.
     int NeighboursInRange = 10;
+    // Flock: how many members also seek another member, picked at random;
+    // they are spread evenly over the list.
+    int Seekers = 0;
     // Obstacles: how many line and circle obstacles every bug avoids.
     int Obstacles = 1000;
 };
 
 // One group with Cohesion, Alignment and Separation (range test on, 30 m;
 // angle test on, 110 degrees; linear combination) spread evenly over a square
-// arena sized for the requested neighbour count.
+// arena sized for the requested neighbour count; the seekers add a Seek of
+// their target bug to their list.
 void BuildFlockWorkload(TSimulation& simulation, const TWorkloadOptions& options);
 
 // One group with Obstacle Avoidance over the given number of obstacles, half

@@ -304,11 +304,14 @@ TEST(CliBench, ReportsTimeSpeedAndMemoryForBothSearchPaths) {
          "1"},
         {"bench", "--workload", "obstacles", "--bugs", "50", "--obstacles", "20", "--frames", "2",
          "--threads", "1"},
+        {"bench", "--workload", "flock", "--bugs", "200", "--seekers", "5", "--frames", "3",
+         "--threads", "2"},
     };
     const std::vector<std::string> firstLines = {
         "workload: flock, 200 bugs, 3 frames, indexed search, 2 threads",
         "workload: flock, 200 bugs, 3 frames, direct search, 1 threads",
         "workload: obstacles, 50 bugs, 20 obstacles, 2 frames, indexed search, 1 threads",
+        "workload: flock, 200 bugs, 5 seekers, 3 frames, indexed search, 2 threads",
     };
     std::vector<std::string> digests;
     for (std::size_t i = 0; i < runs.size(); ++i) {
@@ -332,8 +335,9 @@ TEST(CliBench, ReportsTimeSpeedAndMemoryForBothSearchPaths) {
         EXPECT_EQ(lines[8].rfind("state digest: ", 0), 0U) << lines[8];
         digests.push_back(lines[8]);
     }
-    // Neither the index nor the threads change the results.
+    // Neither the index nor the threads change the results; the seekers do.
     EXPECT_EQ(digests[0], digests[1]);
+    EXPECT_NE(digests[0], digests[3]);
     EXPECT_TRUE(folder.Files().empty());
 }
 
