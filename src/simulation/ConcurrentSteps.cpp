@@ -98,17 +98,23 @@ void TConcurrentStepper::SetThreads(unsigned threads) {
         pool_.reset();
 }
 
-bool TConcurrentStepper::boundsStepOf(const TBug& bug, bool& readsMembers, Extended& range,
-                                      Extended& move) const {
+bool TConcurrentStepper::boundsStepOf(std::uint32_t index, const TBug& bug, bool& readsMembers,
+                                      Extended& range, Extended& move,
+                                      std::vector<TSeeker>& seekers) const {
     // A due trigger draws random numbers and may change every value below.
     for (const TTrigger* trigger : bug.Triggers)
         if (trigger->IsDue(frame_.CurrentSecond, frame_.CurrentFrame))
             return false;
     range = 0;
     for (const auto& behaviour : *bug.Behaviours) {
-        if (behaviour->TargetIsBug && behaviour->TargetBug != nullptr &&
-            behaviour->TargetBug->Group == group_)
-            return false;
+        if (behaviour->TargetIsBug && behaviour->TargetBug != nullptr) {
+            // Sensing a target bug writes its place into the behaviour, which
+            // other members may be reading if a trigger lent them the list.
+            if (bug.Behaviours != bug.OwnBehaviours())
+                return false;
+            if (behaviour->TargetBug->Group == group_)
+                seekers.push_back({index, behaviour->TargetBug});
+        }
         if (isGroupBehaviour(behaviour->Kind)) {
             if (!behaviour->SensorRangeOn || !(behaviour->SensorRange <= rangeLimit_))
                 return false;
@@ -139,6 +145,7 @@ void TConcurrentStepper::classifyMembers(unsigned worker) {
     result.LargestRange = 0;
     result.LargestMove = 0;
     result.Exclusive.clear();
+    result.Seekers.clear();
     result.WaitedSeconds = 0;
     for (std::uint32_t i = run.Begin; i < run.End; ++i) {
         // The classification reads what the step reads, in a fraction of the
@@ -149,9 +156,11 @@ void TConcurrentStepper::classifyMembers(unsigned worker) {
         bool readsMembers = false;
         Extended range = 0;
         Extended move = 0;
-        const bool bounded = boundsStepOf(bug, readsMembers, range, move);
+        const std::size_t seekers = result.Seekers.size();
+        const bool bounded = boundsStepOf(i, bug, readsMembers, range, move, result.Seekers);
         exclusive_[i] = bounded ? 0 : 1;
         if (!bounded) {
+            result.Seekers.resize(seekers);
             result.Exclusive.push_back(i);
             continue;
         }
@@ -194,7 +203,7 @@ bool TConcurrentStepper::Prepare(TBugGroup& group, const TFrameContext& frame) {
         exclusiveMembers_.insert(exclusiveMembers_.end(), result.Exclusive.begin(),
                                  result.Exclusive.end());
     }
-    if (exclusiveMembers_.size() * kMembersPerExclusive > count)
+    if (exclusiveMembers_.size() * kMembersPerExclusive > count || !orderSeekers())
         return false;
     bandOfMember_.resize(count);
     columnInBand_.assign(count, 0);
@@ -237,6 +246,52 @@ bool TConcurrentStepper::Prepare(TBugGroup& group, const TFrameContext& frame) {
                          std::memory_order_relaxed);
     for (TObstacleIndex& index : obstacleIndexes_)
         index.ObstaclesMayHaveChanged();
+    return true;
+}
+
+bool TConcurrentStepper::orderSeekers() {
+    const auto& members = group_->Members;
+    TTargetIndexes& indexOfTarget = targetIndexes_[group_];
+    const auto targetsFound = [&] {
+        for (const TWorkerResult& result : results_)
+            for (const TSeeker& seeker : result.Seekers) {
+                const auto found = indexOfTarget.find(seeker.Target);
+                if (found == indexOfTarget.end() || found->second >= members.size() ||
+                    members[found->second].get() != seeker.Target)
+                    return false;
+            }
+        return true;
+    };
+    if (!targetsFound()) {
+        // The list has changed since the targets were last found there.
+        TTargetIndexes indexOfMember;
+        for (std::uint32_t i = 0; i < members.size(); ++i)
+            indexOfMember.emplace(members[i].get(), i);
+        indexOfTarget.clear();
+        for (const TWorkerResult& result : results_)
+            for (const TSeeker& seeker : result.Seekers) {
+                const auto found = indexOfMember.find(seeker.Target);
+                if (found == indexOfMember.end())
+                    return false;
+                indexOfTarget.insert(*found);
+            }
+    }
+    dependencies_.clear();
+    for (const TWorkerResult& result : results_)
+        for (const TSeeker& seeker : result.Seekers) {
+            const std::uint32_t target = indexOfTarget.find(seeker.Target)->second;
+            if (target != seeker.Index)
+                dependencies_.push_back(
+                    {std::max(target, seeker.Index), std::min(target, seeker.Index)});
+        }
+    // Waiting for every band to pass the latest member covers the earlier ones.
+    std::sort(dependencies_.begin(), dependencies_.end(), [](TDependency a, TDependency b) {
+        return a.Later != b.Later ? a.Later < b.Later : a.Earlier > b.Earlier;
+    });
+    dependencies_.erase(
+        std::unique(dependencies_.begin(), dependencies_.end(),
+                    [](TDependency a, TDependency b) { return a.Later == b.Later; }),
+        dependencies_.end());
     return true;
 }
 
@@ -320,6 +375,9 @@ void TConcurrentStepper::stepBand(unsigned band) {
     struct TEntry {
         std::uint32_t Index;
         std::uint32_t Column;
+        // Every band must have stepped its members up to this one (kNone: no
+        // such member).
+        std::uint32_t WaitsFor;
         bool InFirstColumn;
         bool InLastColumn;
         bool Exclusive;
@@ -328,10 +386,16 @@ void TConcurrentStepper::stepBand(unsigned band) {
     thread_local std::vector<const TBug*> bugs;
     entries.clear();
     bugs.clear();
+    auto dependency = dependencies_.begin();
     for (std::uint32_t i = 0; i < members.size(); ++i) {
         if (bandOfMember_[i] == band) {
+            while (dependency != dependencies_.end() && dependency->Later < i)
+                ++dependency;
+            const std::uint32_t waitsFor =
+                dependency != dependencies_.end() && dependency->Later == i ? dependency->Earlier
+                                                                            : kNone;
             const std::uint32_t column = gridded_ ? columnInBand_[i] : 0;
-            entries.push_back({i, column, facesOthers && column == 0,
+            entries.push_back({i, column, waitsFor, facesOthers && column == 0,
                                facesOthers && column + 1 == columns, exclusive_[i] != 0});
             bugs.push_back(members[i].get());
         }
@@ -348,11 +412,12 @@ void TConcurrentStepper::stepBand(unsigned band) {
     }
 
     // A member whose facing column's neighbour has not yet stepped an earlier
-    // member is put aside, and the band steps on with the members that do not
-    // depend on it: a member is held back while an earlier one put aside lies
-    // in its own or an adjacent column (`heldFrom` has the smallest such index
-    // of each column). Members put aside step once the facing band has moved
-    // on, and all of them before an exclusive member or a wait for one.
+    // member, or that waits for a member not yet stepped, is put aside, and
+    // the band steps on with the members that do not depend on it: a member
+    // is held back while an earlier one put aside lies in its own or an
+    // adjacent column (`heldFrom` has the smallest such index of each column).
+    // Members put aside step once the other bands have moved on, and all of
+    // them before an exclusive member or a wait for one.
     thread_local std::vector<std::size_t> putAside;
     thread_local std::vector<std::uint32_t> heldFrom;
     thread_local std::vector<std::uint32_t> stillHeldFrom;
@@ -378,6 +443,18 @@ void TConcurrentStepper::stepBand(unsigned band) {
                 before.NextLastColumn.load(std::memory_order_acquire) > entry.Index) &&
                (!entry.InLastColumn ||
                 after.NextFirstColumn.load(std::memory_order_acquire) > entry.Index);
+    };
+    // Whether every band has stepped its members up to the one the entry
+    // waits for. `firstAside` is this band's first member put aside.
+    const auto dependencyStepped = [&](const TEntry& entry, std::uint32_t firstAside) {
+        if (entry.WaitsFor == kNone)
+            return true;
+        if (firstAside <= entry.WaitsFor)
+            return false;
+        for (unsigned b = 0; b < bands_; ++b)
+            if (b != band && progress_[b].Next.load(std::memory_order_acquire) <= entry.WaitsFor)
+                return false;
+        return true;
     };
     const auto notHeld = [&](const TEntry& entry, const std::vector<std::uint32_t>& held) {
         const std::uint32_t c = entry.Column;
@@ -410,16 +487,19 @@ void TConcurrentStepper::stepBand(unsigned band) {
         }
     };
     // Steps the members put aside that may step now, in list order. The
-    // first of them waits for the facing band only; while it must, so do all
+    // first of them waits for the other bands only; while it must, so do all
     // the others.
     const auto stepPutAside = [&](std::size_t cursor) {
-        if (putAside.empty() || !facingBandsReady(entries[putAside.front()]))
+        if (putAside.empty() || !facingBandsReady(entries[putAside.front()]) ||
+            !dependencyStepped(entries[putAside.front()], kNone))
             return;
         stillHeldFrom.assign(columns, kNone);
         std::size_t kept = 0;
         for (const std::size_t k : putAside) {
             const TEntry& entry = entries[k];
-            if (notHeld(entry, stillHeldFrom) && facingBandsReady(entry)) {
+            const std::uint32_t firstAside = kept > 0 ? entries[putAside.front()].Index : kNone;
+            if (notHeld(entry, stillHeldFrom) && facingBandsReady(entry) &&
+                dependencyStepped(entry, firstAside)) {
                 step(k);
             } else {
                 putAside[kept++] = k;
@@ -430,7 +510,7 @@ void TConcurrentStepper::stepBand(unsigned band) {
         heldFrom.swap(stillHeldFrom);
         publish(cursor);
     };
-    // Steps every member put aside, waiting for the facing band as needed.
+    // Steps every member put aside, waiting for the other bands as needed.
     const auto stepAllPutAside = [&](std::size_t cursor) {
         while (!putAside.empty()) {
             const TEntry& first = entries[putAside.front()];
@@ -438,6 +518,10 @@ void TConcurrentStepper::stepBand(unsigned band) {
                 waitUntilAbove(before.NextLastColumn, first.Index, waited);
             if (first.InLastColumn)
                 waitUntilAbove(after.NextFirstColumn, first.Index, waited);
+            if (first.WaitsFor != kNone)
+                for (unsigned b = 0; b < bands_; ++b)
+                    if (b != band)
+                        waitUntilAbove(progress_[b].Next, first.WaitsFor, waited);
             stepPutAside(cursor);
         }
     };
@@ -460,7 +544,10 @@ void TConcurrentStepper::stepBand(unsigned band) {
             }
             if (putAside.size() >= kMostPutAside)
                 stepAllPutAside(k);
-            if (!notHeld(entry, heldFrom) || !facingBandsReady(entry)) {
+            const std::uint32_t firstAside =
+                putAside.empty() ? kNone : entries[putAside.front()].Index;
+            if (!notHeld(entry, heldFrom) || !facingBandsReady(entry) ||
+                !dependencyStepped(entry, firstAside)) {
                 putAside.push_back(k);
                 heldFrom[entry.Column] = std::min(heldFrom[entry.Column], i);
                 publish(k + 1);

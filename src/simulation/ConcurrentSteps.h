@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace kova {
@@ -49,11 +50,16 @@ struct TConcurrency {
 // group has no group behaviours), nobody waits for anybody: the list is dealt
 // out in runs instead.
 //
+// A member with a target bug in its own group reads that bug wherever it is:
+// of the two, the later in the list steps only once every band has stepped
+// its members up to the earlier one.
+//
 // Members whose step cannot be bounded so (a trigger due this frame draws
-// random numbers in list order; a target bug of the same group or a group
-// behaviour without a sensor range reads members anywhere; an unbounded speed
-// or a place outside the arena) step exclusively: after every earlier member
-// and before any later one.
+// random numbers in list order; a group behaviour without a sensor range reads
+// members anywhere; a target bug sought through a behaviour list that a
+// trigger lent to several members, whose step writes into the list; an
+// unbounded speed or a place outside the arena) step exclusively: after every
+// earlier member and before any later one.
 class TConcurrentStepper {
 public:
     TConcurrentStepper();
@@ -81,12 +87,24 @@ public:
 
 private:
     struct TBandProgress;
+    // A member with a target bug in its own group.
+    struct TSeeker {
+        std::uint32_t Index;
+        const TBug* Target;
+    };
+    // Member `Later` steps once every band has stepped its members up to
+    // `Earlier`.
+    struct TDependency {
+        std::uint32_t Later;
+        std::uint32_t Earlier;
+    };
     struct TWorkerResult {
         // Some member has a group behaviour, and so reads other members.
         bool ReadsMembers = false;
         Extended LargestRange = 0;
         Extended LargestMove = 0;
         std::vector<std::uint32_t> Exclusive;
+        std::vector<TSeeker> Seekers;
         double WaitedSeconds = 0;
         double SteppingSeconds = 0;
     };
@@ -98,7 +116,13 @@ private:
     TMemberRun runOf(unsigned worker) const;
     void classifyMembers(unsigned worker);
     void stepBand(unsigned band);
-    bool boundsStepOf(const TBug& bug, bool& readsMembers, Extended& range, Extended& move) const;
+    // False when the member must step exclusively. Seekers of members of the
+    // group are added to `seekers`.
+    bool boundsStepOf(std::uint32_t index, const TBug& bug, bool& readsMembers, Extended& range,
+                      Extended& move, std::vector<TSeeker>& seekers) const;
+    // Orders every seeker after its target or its target after it, whichever
+    // comes later in the list. False when a target is not a member.
+    bool orderSeekers();
     // dealColumns deals the grid's columns out in bands of about equal member
     // counts; placeInBands puts a run's members in the bands of their columns.
     void dealColumns(const TNeighbourGrid& grid);
@@ -118,6 +142,11 @@ private:
     std::vector<std::uint8_t> exclusive_;
     std::vector<std::uint32_t> exclusiveMembers_;
     std::atomic<std::uint32_t> nextExclusive_{0};
+    // In the order of `Later`, one for each member that waits.
+    std::vector<TDependency> dependencies_;
+    // Where each group's seekers found their targets in its list last.
+    using TTargetIndexes = std::unordered_map<const TBug*, std::uint32_t>;
+    std::unordered_map<const TBugGroup*, TTargetIndexes> targetIndexes_;
     // Members that read other members are dealt out in bands of the grid's
     // columns; members that read none, in runs of the list.
     bool gridded_ = false;

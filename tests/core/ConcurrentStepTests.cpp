@@ -1,6 +1,6 @@
 // Stepping a group on several threads must give exactly the bits of stepping
 // it on one, whatever the number of threads: every frame of the examples and
-// of a large flock mixed with members that must step on their own.
+// of a large flock mixed with members that read members anywhere.
 
 #include "SimulationFileTestSupport.h"
 #include "SteeringTestSupport.h"
@@ -86,10 +86,13 @@ constexpr int kFlockFrames = 30;
 constexpr int kFlockFrames = 8;
 #endif
 
-// Members that must step exclusively: a trigger due in the third frame draws
-// new speed caps and headings for every 97th member, and a few seek the first
-// member.
-void addExclusiveMembers(TSimulation& simulation) {
+// Members that read members anywhere. A trigger due in the third frame draws
+// new speed caps and headings for every 97th member, which then steps
+// exclusively; it also lends them a list that flees the first member, which
+// keeps them exclusive, as the list is shared. A few others seek a member
+// before or after them in the list, near them or far away.
+void addFarReaders(TSimulation& simulation) {
+    const auto& members = simulation.Groups[0]->Members;
     TTrigger* trigger = simulation.NewTrigger();
     trigger->Second = 0;
     trigger->Frame = 2;
@@ -99,26 +102,32 @@ void addExclusiveMembers(TSimulation& simulation) {
     trigger->Template.OrientationVariantValue.Apply = true;
     trigger->Template.OrientationVariantValue.BaseValue = 180;
     trigger->Template.OrientationVariantValue.Difference = 180;
-    const auto& members = simulation.Groups[0]->Members;
+    trigger->ChangeBehaviours = true;
+    auto flee = std::make_unique<TSteeringBehaviour>(bkFlee);
+    flee->TargetIsBug = true;
+    flee->TargetBug = members[0].get();
+    trigger->Template.Behaviours->push_back(std::move(flee));
     for (std::size_t i = 0; i < members.size(); ++i) {
         if (i % 97 == 0)
             members[i]->Triggers.push_back(trigger);
         if (i % 211 == 5) {
+            // The first member, one far later, or one just before or after.
+            const std::size_t targets[] = {0, members.size() - 1 - i / 2, i + 3, i - 3};
             TSteeringBehaviour& seek = test::AddBehaviour(*members[i], bkSeek);
             seek.TargetIsBug = true;
-            seek.TargetBug = members[0].get();
+            seek.TargetBug = members[targets[i % 4]].get();
         }
     }
 }
 
-// A flock of 20,000 with exclusive members; besides, one has no speed cap,
+// A flock of 20,000 with far readers; besides, one has no speed cap,
 // one no sensor range; others sit on the arena's edges and corners and wrap
 // round them, and some avoid obstacles.
 void buildMixedFlock(TSimulation& simulation) {
     TWorkloadOptions options;
     options.Bugs = 20000;
     BuildFlockWorkload(simulation, options);
-    addExclusiveMembers(simulation);
+    addFarReaders(simulation);
     TObstacle* wall = simulation.CreateObstacle(TObstacle::kLine, 100, 100, 300, 120);
     const auto& members = simulation.Groups[0]->Members;
     const Extended width = simulation.Space.Width;
@@ -144,13 +153,13 @@ TEST(ConcurrentSteps, MixedFlockGivesTheSameBitsOnAnyNumberOfThreads) {
 }
 
 // Members that read no other member (they only avoid obstacles) step in runs
-// of the list, around the exclusive ones.
+// of the list, around the far readers.
 void buildAvoiders(TSimulation& simulation) {
     TWorkloadOptions options;
     options.Bugs = 20000;
     options.Obstacles = 200;
     BuildObstacleWorkload(simulation, options);
-    addExclusiveMembers(simulation);
+    addFarReaders(simulation);
 }
 
 TEST(ConcurrentSteps, MembersThatReadNoOtherMemberGiveTheSameBitsOnAnyNumberOfThreads) {
