@@ -1,6 +1,7 @@
 #include "simulation/ConcurrentSteps.h"
 
 #include "steering/SteeringBehaviour.h"
+#include "steering/TargetBehaviours.h"
 #include "world/BugGroup.h"
 #include "world/Trigger.h"
 
@@ -101,9 +102,8 @@ void TConcurrentStepper::SetThreads(unsigned threads) {
         pool_.reset();
 }
 
-bool TConcurrentStepper::boundsStepOf(std::uint32_t index, const TBug& bug, bool& readsMembers,
-                                      Extended& range, Extended& move,
-                                      std::vector<TSeeker>& seekers) const {
+bool TConcurrentStepper::boundsStepOf(std::uint32_t index, const TBug& bug, TWorkerResult& result,
+                                      bool& readsMembers, Extended& range, Extended& move) const {
     // A due trigger draws random numbers and may change every value below.
     for (const TTrigger* trigger : bug.Triggers)
         if (trigger->IsDue(frame_.CurrentSecond, frame_.CurrentFrame))
@@ -111,12 +111,14 @@ bool TConcurrentStepper::boundsStepOf(std::uint32_t index, const TBug& bug, bool
     range = 0;
     for (const auto& behaviour : *bug.Behaviours) {
         if (behaviour->TargetIsBug && behaviour->TargetBug != nullptr) {
-            // Sensing a target bug writes its place into the behaviour, which
-            // other members may be reading if a trigger lent them the list.
-            if (bug.Behaviours != bug.OwnBehaviours())
-                return false;
-            if (behaviour->TargetBug->Group == group_)
-                seekers.push_back({index, behaviour->TargetBug});
+            const bool ownGroup = behaviour->TargetBug->Group == group_;
+            if (bug.Behaviours != bug.OwnBehaviours()) {
+                if (ownGroup)
+                    return false;
+                result.SharedTargets.push_back(behaviour.get());
+            } else if (ownGroup) {
+                result.Seekers.push_back({index, behaviour->TargetBug});
+            }
         }
         if (isGroupBehaviour(behaviour->Kind)) {
             if (!behaviour->SensorRangeOn || !(behaviour->SensorRange <= rangeLimit_))
@@ -149,6 +151,7 @@ void TConcurrentStepper::classifyMembers(unsigned worker) {
     result.LargestMove = 0;
     result.Exclusive.clear();
     result.Seekers.clear();
+    result.SharedTargets.clear();
     result.WaitedSeconds = 0;
     for (std::uint32_t i = run.Begin; i < run.End; ++i) {
         // The classification reads what the step reads, in a fraction of the
@@ -160,10 +163,12 @@ void TConcurrentStepper::classifyMembers(unsigned worker) {
         Extended range = 0;
         Extended move = 0;
         const std::size_t seekers = result.Seekers.size();
-        const bool bounded = boundsStepOf(i, bug, readsMembers, range, move, result.Seekers);
+        const std::size_t sharedTargets = result.SharedTargets.size();
+        const bool bounded = boundsStepOf(i, bug, result, readsMembers, range, move);
         exclusive_[i] = bounded ? 0 : 1;
         if (!bounded) {
             result.Seekers.resize(seekers);
+            result.SharedTargets.resize(sharedTargets);
             result.Exclusive.push_back(i);
             continue;
         }
@@ -249,6 +254,9 @@ bool TConcurrentStepper::Prepare(TBugGroup& group, const TFrameContext& frame) {
                          std::memory_order_relaxed);
     for (TObstacleIndex& index : obstacleIndexes_)
         index.ObstaclesMayHaveChanged();
+    for (const TWorkerResult& result : results_)
+        for (TSteeringBehaviour* behaviour : result.SharedTargets)
+            FollowTargetBug(*behaviour);
     return true;
 }
 

@@ -52,14 +52,17 @@ struct TConcurrency {
 //
 // A member with a target bug in its own group reads that bug wherever it is:
 // of the two, the later in the list steps only once every band has stepped
-// its members up to the earlier one.
+// its members up to the earlier one. Sensing a target bug writes its position
+// into the behaviour, which members share when a trigger lent them its list:
+// for a target in another group, which stays put while this group steps, it
+// is written before the frame, and sensing then finds it in place.
 //
 // Members whose step cannot be bounded so (a trigger due this frame draws
 // random numbers in list order; a group behaviour without a sensor range reads
-// members anywhere; a target bug sought through a behaviour list that a
-// trigger lent to several members, whose step writes into the list; an
-// unbounded speed or a place outside the arena) step exclusively: after every
-// earlier member and before any later one.
+// members anywhere; a target bug of the same group in a lent list would be
+// written by several members; an unbounded speed or a place outside the
+// arena) step exclusively: after every earlier member and before any later
+// one.
 class TConcurrentStepper {
 public:
     TConcurrentStepper();
@@ -105,6 +108,8 @@ private:
         Extended LargestMove = 0;
         std::vector<std::uint32_t> Exclusive;
         std::vector<TSeeker> Seekers;
+        // Behaviours of lent lists that follow a bug of another group.
+        std::vector<TSteeringBehaviour*> SharedTargets;
         double WaitedSeconds = 0;
         double SteppingSeconds = 0;
     };
@@ -116,10 +121,10 @@ private:
     TMemberRun runOf(unsigned worker) const;
     void classifyMembers(unsigned worker);
     void stepBand(unsigned band);
-    // False when the member must step exclusively. Seekers of members of the
-    // group are added to `seekers`.
-    bool boundsStepOf(std::uint32_t index, const TBug& bug, bool& readsMembers, Extended& range,
-                      Extended& move, std::vector<TSeeker>& seekers) const;
+    // False when the member must step exclusively. Its seekers of members
+    // of the group and its shared targets are added to `result`.
+    bool boundsStepOf(std::uint32_t index, const TBug& bug, TWorkerResult& result,
+                      bool& readsMembers, Extended& range, Extended& move) const;
     // Orders every seeker after its target or its target after it, whichever
     // comes later in the list. False when a target is not a member.
     bool orderSeekers();

@@ -56,9 +56,14 @@ Vector arrival(const TSteeringBehaviour& behaviour, const TBug& bug, const Vecto
 
 } // namespace
 
-TSensedTarget SenseTarget(TSteeringBehaviour& behaviour, const TBug& bug) {
-    if (behaviour.TargetIsBug && behaviour.TargetBug != nullptr)
+void FollowTargetBug(TSteeringBehaviour& behaviour) {
+    if (behaviour.TargetIsBug && behaviour.TargetBug != nullptr &&
+        !SameBits(behaviour.TargetPoint, behaviour.TargetBug->Position))
         behaviour.TargetPoint = behaviour.TargetBug->Position;
+}
+
+TSensedTarget SenseTarget(TSteeringBehaviour& behaviour, const TBug& bug) {
+    FollowTargetBug(behaviour);
 
     TSensedTarget sensed;
     VecSub(behaviour.TargetPoint, bug.Position, sensed.D);

@@ -17,6 +17,12 @@ struct TSensedTarget {
 };
 TSensedTarget SenseTarget(TSteeringBehaviour& behaviour, const TBug& bug);
 
+// While the behaviour follows a bug, copies the bug's position into
+// TargetPoint. Only a position that differs is written, so that members
+// sharing the behaviour (through a list a trigger lent them) merely read a
+// target point that is already in place.
+void FollowTargetBug(TSteeringBehaviour& behaviour);
+
 // Seek, Flee, Moth-Seek, Moth-Flee and Arrival, by the behaviour's kind.
 Vector TargetForce(TSteeringBehaviour& behaviour, const TBug& bug, const TFrameContext& frame);
 

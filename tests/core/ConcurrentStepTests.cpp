@@ -86,30 +86,44 @@ constexpr int kFlockFrames = 30;
 constexpr int kFlockFrames = 8;
 #endif
 
-// Members that read members anywhere. A trigger due in the third frame draws
-// new speed caps and headings for every 97th member, which then steps
-// exclusively; it also lends them a list that flees the first member, which
-// keeps them exclusive, as the list is shared. A few others seek a member
-// before or after them in the list, near them or far away.
-void addFarReaders(TSimulation& simulation) {
-    const auto& members = simulation.Groups[0]->Members;
+// A trigger due in the given frame that lends its members a list fleeing the
+// bug.
+TTrigger* addFleeingTrigger(TSimulation& simulation, std::int32_t frame, TBug& from) {
     TTrigger* trigger = simulation.NewTrigger();
     trigger->Second = 0;
-    trigger->Frame = 2;
-    trigger->Template.MaxSpeedVariantValue.Apply = true;
-    trigger->Template.MaxSpeedVariantValue.BaseValue = 60;
-    trigger->Template.MaxSpeedVariantValue.Difference = 50;
-    trigger->Template.OrientationVariantValue.Apply = true;
-    trigger->Template.OrientationVariantValue.BaseValue = 180;
-    trigger->Template.OrientationVariantValue.Difference = 180;
+    trigger->Frame = frame;
     trigger->ChangeBehaviours = true;
     auto flee = std::make_unique<TSteeringBehaviour>(bkFlee);
     flee->TargetIsBug = true;
-    flee->TargetBug = members[0].get();
+    flee->TargetBug = &from;
     trigger->Template.Behaviours->push_back(std::move(flee));
+    return trigger;
+}
+
+// Members that read members anywhere. A trigger due in the third frame draws
+// new speed caps and headings for every 97th member, which then steps
+// exclusively; it also lends them a list that flees the first member, which
+// keeps them exclusive, as they all write into the shared list. Another,
+// due in the fifth frame, lends every 89th member a list that flees the bug of
+// a second group. A few others seek a member before or after them in the
+// list, near them or far away.
+void addFarReaders(TSimulation& simulation) {
+    const auto& members = simulation.Groups[0]->Members;
+    TTrigger* drawing = addFleeingTrigger(simulation, 2, *members[0]);
+    drawing->Template.MaxSpeedVariantValue.Apply = true;
+    drawing->Template.MaxSpeedVariantValue.BaseValue = 60;
+    drawing->Template.MaxSpeedVariantValue.Difference = 50;
+    drawing->Template.OrientationVariantValue.Apply = true;
+    drawing->Template.OrientationVariantValue.BaseValue = 180;
+    drawing->Template.OrientationVariantValue.Difference = 180;
+    TBugGroup& others = *simulation.NewGroup();
+    TTrigger* lending = addFleeingTrigger(
+        simulation, 4, *simulation.CreateBug(others, Vector(simulation.Space.Width / 2, 0)));
     for (std::size_t i = 0; i < members.size(); ++i) {
         if (i % 97 == 0)
-            members[i]->Triggers.push_back(trigger);
+            members[i]->Triggers.push_back(drawing);
+        if (i % 89 == 3)
+            members[i]->Triggers.push_back(lending);
         if (i % 211 == 5) {
             // The first member, one far later, or one just before or after.
             const std::size_t targets[] = {0, members.size() - 1 - i / 2, i + 3, i - 3};
