@@ -110,6 +110,11 @@ bool TConcurrentStepper::boundsStepOf(std::uint32_t index, const TBug& bug, TWor
             return false;
     range = 0;
     for (const auto& behaviour : *bug.Behaviours) {
+        // A target bug is read wherever it is. One of the own group is ordered
+        // against the member. Sensing writes the target's position into the
+        // behaviour: through a list a trigger lent to several members, that
+        // is done before the frame for a target of another group, which
+        // stays put meanwhile, and is left to an exclusive step otherwise.
         if (behaviour->TargetIsBug && behaviour->TargetBug != nullptr) {
             const bool ownGroup = behaviour->TargetBug->Group == group_;
             if (bug.Behaviours != bug.OwnBehaviours()) {
