@@ -24,6 +24,9 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 // Ranges and moves beyond this share of the arena's shorter side would leave
 // the grid too few cells to deal out; such members step exclusively.
 constexpr Extended kLargestShareOfArena = 1.0L / 5;
+// A group whose frames keep stepping on one thread is tried again after at
+// most this many frames.
+constexpr unsigned kMostFramesSkipped = 16;
 // Beyond this share of exclusive members a frame is stepped on one thread.
 // Every exclusive member makes all bands meet, and on the flock at 100,000
 // members two threads were no faster than one once every 20th member was
@@ -189,6 +192,25 @@ bool TConcurrentStepper::Prepare(TBugGroup& group, const TFrameContext& frame) {
     if (threads_ < 2 || frame.Neighbours == nullptr || count < leastMembersPerThread_ * threads_ ||
         count >= kNone)
         return false;
+    TGroupRecord& record = records_[&group];
+    if (record.FramesToSkip > 0) {
+        --record.FramesToSkip;
+        return false;
+    }
+    if (!classifyAndFile(group, frame)) {
+        // The classification was wasted, and the grid must be built anew for
+        // one thread. What makes a frame step on one thread mostly lasts, so
+        // the next tries come after 1, 2, 4, ... frames.
+        record.FramesToSkip = record.NextSkip;
+        record.NextSkip = std::min(2 * record.NextSkip, kMostFramesSkipped);
+        return false;
+    }
+    record.NextSkip = 1;
+    return true;
+}
+
+bool TConcurrentStepper::classifyAndFile(TBugGroup& group, const TFrameContext& frame) {
+    const std::size_t count = group.Members.size();
     if (!pool_) {
         pool_ = std::make_unique<TWorkerPool>(threads_);
         obstacleIndexes_ = std::vector<TObstacleIndex>(threads_);
@@ -267,7 +289,7 @@ bool TConcurrentStepper::Prepare(TBugGroup& group, const TFrameContext& frame) {
 
 bool TConcurrentStepper::orderSeekers() {
     const auto& members = group_->Members;
-    TTargetIndexes& indexOfTarget = targetIndexes_[group_];
+    TTargetIndexes& indexOfTarget = records_[group_].TargetIndexes;
     const auto targetsFound = [&] {
         for (const TWorkerResult& result : results_)
             for (const TSeeker& seeker : result.Seekers) {

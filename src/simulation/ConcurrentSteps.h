@@ -118,6 +118,9 @@ private:
         std::uint32_t Begin;
         std::uint32_t End;
     };
+    // Prepare's work once the group is large enough: false when the frame
+    // steps on one thread after all.
+    bool classifyAndFile(TBugGroup& group, const TFrameContext& frame);
     TMemberRun runOf(unsigned worker) const;
     void classifyMembers(unsigned worker);
     void stepBand(unsigned band);
@@ -149,9 +152,16 @@ private:
     std::atomic<std::uint32_t> nextExclusive_{0};
     // In the order of `Later`, one for each member that waits.
     std::vector<TDependency> dependencies_;
-    // Where each group's seekers found their targets in its list last.
+    // What is kept of each group from frame to frame: where its seekers
+    // found their targets in its list last, and how many frames to step on
+    // one thread before classifying its members again.
     using TTargetIndexes = std::unordered_map<const TBug*, std::uint32_t>;
-    std::unordered_map<const TBugGroup*, TTargetIndexes> targetIndexes_;
+    struct TGroupRecord {
+        TTargetIndexes TargetIndexes;
+        unsigned FramesToSkip = 0;
+        unsigned NextSkip = 1;
+    };
+    std::unordered_map<const TBugGroup*, TGroupRecord> records_;
     // Members that read other members are dealt out in bands of the grid's
     // columns; members that read none, in runs of the list.
     bool gridded_ = false;

@@ -182,5 +182,29 @@ TEST(ConcurrentSteps, MembersThatReadNoOtherMemberGiveTheSameBitsOnAnyNumberOfTh
         EXPECT_EQ(frames, static_cast<std::uint64_t>(kFlockFrames));
 }
 
+TEST(ConcurrentSteps, AGroupSteppedOnOneThreadIsTriedAgainWithinSixteenFrames) {
+    InitVectors(2);
+    TSimulation simulation;
+    TWorkloadOptions options;
+    options.Bugs = 4000;
+    BuildFlockWorkload(simulation, options);
+    simulation.SetThreads(2);
+    simulation.Stepper().SetLeastMembersPerThread(1);
+    // Every fifth member without a speed cap steps exclusively: too many.
+    const auto& members = simulation.Groups[0]->Members;
+    const Extended cap = members[0]->MaxSpeed;
+    for (std::size_t i = 0; i < members.size(); i += 5)
+        members[i]->MaxSpeed = -1;
+    simulation.BeginRun();
+    for (int frame = 0; frame < 40; ++frame)
+        simulation.StepFrame();
+    EXPECT_EQ(simulation.Stepper().Concurrency().ConcurrentGroupFrames, 0u);
+    for (std::size_t i = 0; i < members.size(); i += 5)
+        members[i]->MaxSpeed = cap;
+    for (int frame = 0; frame < 17; ++frame)
+        simulation.StepFrame();
+    EXPECT_GT(simulation.Stepper().Concurrency().ConcurrentGroupFrames, 0u);
+}
+
 } // namespace
 } // namespace kova
