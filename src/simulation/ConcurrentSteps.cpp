@@ -95,6 +95,84 @@ struct TConcurrentStepper::TBandProgress {
     std::atomic<std::uint32_t> NextLastColumn{0};
 };
 
+// One band's walk over its members in list order, on the band's thread.
+//
+// A member in the band's first or last column steps once the facing band's
+// counter for its facing column has passed it; a member with a dependency,
+// once every band's Next has passed the member it waits for. A member that
+// may not step yet is put aside, and the walk steps on with the members that
+// do not depend on it: a member is held back while an earlier one put aside
+// lies in its own or an adjacent column (`heldFrom_` has the smallest such
+// index of each column). Members put aside step once the other bands have
+// moved on, and all of them before an exclusive member or a wait for one.
+//
+// Each walk has cache lines of its own: its state changes with every step.
+class alignas(64) TConcurrentStepper::TBandWalk {
+public:
+    void Run(TConcurrentStepper& stepper, unsigned band);
+    // The band's time spent stepping in the last walk: from its start to
+    // its end, less its waits. A band that is done early idles until the
+    // last one is.
+    double SteppingSeconds() const { return steppingSeconds_; }
+
+private:
+    struct TEntry {
+        std::uint32_t Index;
+        std::uint32_t Column;
+        // Every band must have stepped its members up to this one (kNone: no
+        // such member).
+        std::uint32_t WaitsFor;
+        bool InFirstColumn;
+        bool InLastColumn;
+        bool Exclusive;
+    };
+    // With this many members put aside, the walk steps them all before going
+    // on, waiting for the other bands as needed.
+    static constexpr std::size_t kMostPutAside = 64;
+
+    // Readies the walk for the stepper's frame.
+    void begin(TConcurrentStepper& stepper, unsigned band);
+    void listMembers();
+    void publish(std::size_t cursor);
+    std::uint32_t firstAside() const {
+        return putAside_.empty() ? kNone : entries_[putAside_.front()].Index;
+    }
+    bool facingBandsReady(const TEntry& entry) const;
+    bool dependencyStepped(const TEntry& entry, std::uint32_t firstAside) const;
+    bool notHeld(const TEntry& entry, const std::vector<std::uint32_t>& held) const;
+    bool mayStep(const TEntry& entry, const std::vector<std::uint32_t>& held,
+                 std::uint32_t firstAside) const {
+        return notHeld(entry, held) && facingBandsReady(entry) &&
+               dependencyStepped(entry, firstAside);
+    }
+    void waitForOtherBandsPast(std::uint32_t index);
+    void step(std::size_t k);
+    void stepPutAside(std::size_t cursor);
+    void stepAllPutAside(std::size_t cursor);
+
+    TConcurrentStepper* stepper_ = nullptr;
+    unsigned band_ = 0;
+    TBandProgress* own_ = nullptr;
+    TBandProgress* before_ = nullptr;
+    TBandProgress* after_ = nullptr;
+    // Members dealt out in runs of the list have no columns.
+    std::uint32_t columns_ = 1;
+    TFrameContext frame_;
+    std::size_t exclusiveDone_ = 0;
+    double waitedSeconds_ = 0;
+    double steppingSeconds_ = 0;
+
+    // The band's members in list order, and for each of the facing counters
+    // the next member from each entry on that moves it.
+    std::vector<TEntry> entries_;
+    std::vector<const TBug*> bugs_;
+    std::vector<std::uint32_t> nextFirst_;
+    std::vector<std::uint32_t> nextLast_;
+    std::vector<std::size_t> putAside_;
+    std::vector<std::uint32_t> heldFrom_;
+    std::vector<std::uint32_t> stillHeldFrom_;
+};
+
 TConcurrentStepper::TConcurrentStepper() = default;
 
 TConcurrentStepper::~TConcurrentStepper() = default;
@@ -160,7 +238,6 @@ void TConcurrentStepper::classifyMembers(unsigned worker) {
     result.Exclusive.clear();
     result.Seekers.clear();
     result.SharedTargets.clear();
-    result.WaitedSeconds = 0;
     for (std::uint32_t i = run.Begin; i < run.End; ++i) {
         // The classification reads what the step reads, in a fraction of the
         // time.
@@ -216,6 +293,7 @@ bool TConcurrentStepper::classifyAndFile(TBugGroup& group, const TFrameContext& 
         obstacleIndexes_ = std::vector<TObstacleIndex>(threads_);
         results_.assign(threads_, {});
         progress_ = std::make_unique<TBandProgress[]>(threads_);
+        walks_ = std::make_unique<TBandWalk[]>(threads_);
     }
     group_ = &group;
     frame_ = frame;
@@ -380,7 +458,7 @@ void TConcurrentStepper::StepPrepared() {
     const TClock::time_point start = TClock::now();
     pool_->Run([this](unsigned worker) {
         if (worker < bands_)
-            stepBand(worker);
+            walks_[worker].Run(*this, worker);
     });
     const double wall = secondsSince(start);
     ++concurrency_.ConcurrentGroupFrames;
@@ -388,218 +466,201 @@ void TConcurrentStepper::StepPrepared() {
     concurrency_.ExclusiveMembers += exclusiveMembers_.size();
     concurrency_.WallSeconds += wall;
     for (unsigned b = 0; b < bands_; ++b)
-        concurrency_.SteppingSeconds += results_[b].SteppingSeconds;
+        concurrency_.SteppingSeconds += walks_[b].SteppingSeconds();
     group_ = nullptr;
 }
 
-void TConcurrentStepper::stepBand(unsigned band) {
-    const auto& members = group_->Members;
-    TNeighbourGrid& grid = group_->Neighbours;
-    TBandProgress& own = progress_[band];
-    // With two bands both sides face the same band; with one, none.
-    TBandProgress& before = progress_[(band + bands_ - 1) % bands_];
-    TBandProgress& after = progress_[(band + 1) % bands_];
-    const bool facesOthers = gridded_ && bands_ > 1;
-    // Members dealt out in runs of the list have no columns.
-    const std::uint32_t columns = gridded_ ? columnsInBand_[band] : 1;
-    // A band that is done early idles until the last one is: its stepping
-    // time runs from its start to its end, less its waits.
-    const TClock::time_point bandStart = TClock::now();
-    double& waited = results_[band].WaitedSeconds;
-    waited = 0;
-
-    // The band's members in list order, and for each of the facing counters
-    // the next member from each entry on that moves it.
-    struct TEntry {
-        std::uint32_t Index;
-        std::uint32_t Column;
-        // Every band must have stepped its members up to this one (kNone: no
-        // such member).
-        std::uint32_t WaitsFor;
-        bool InFirstColumn;
-        bool InLastColumn;
-        bool Exclusive;
-    };
-    thread_local std::vector<TEntry> entries;
-    thread_local std::vector<const TBug*> bugs;
-    entries.clear();
-    bugs.clear();
-    auto dependency = dependencies_.begin();
-    for (std::uint32_t i = 0; i < members.size(); ++i) {
-        if (bandOfMember_[i] == band) {
-            while (dependency != dependencies_.end() && dependency->Later < i)
-                ++dependency;
-            const std::uint32_t waitsFor =
-                dependency != dependencies_.end() && dependency->Later == i ? dependency->Earlier
-                                                                            : kNone;
-            const std::uint32_t column = gridded_ ? columnInBand_[i] : 0;
-            entries.push_back({i, column, waitsFor, facesOthers && column == 0,
-                               facesOthers && column + 1 == columns, exclusive_[i] != 0});
-            bugs.push_back(members[i].get());
+void TConcurrentStepper::TBandWalk::Run(TConcurrentStepper& stepper, unsigned band) {
+    const TClock::time_point start = TClock::now();
+    begin(stepper, band);
+    publish(0);
+    for (std::size_t k = 0; k < entries_.size(); ++k) {
+        const TEntry& entry = entries_[k];
+        const std::uint32_t i = entry.Index;
+        stepPutAside(k);
+        if (entry.Exclusive) {
+            stepAllPutAside(k);
+            waitForOtherBandsPast(i);
+        } else {
+            if (stepper.nextExclusive_.load(std::memory_order_acquire) <= i) {
+                // The exclusive member waits for every earlier one.
+                stepAllPutAside(k);
+                waitUntilAbove(stepper.nextExclusive_, i, waitedSeconds_);
+            }
+            if (putAside_.size() >= kMostPutAside)
+                stepAllPutAside(k);
+            if (!mayStep(entry, heldFrom_, firstAside())) {
+                putAside_.push_back(k);
+                heldFrom_[entry.Column] = std::min(heldFrom_[entry.Column], i);
+                publish(k + 1);
+                continue;
+            }
         }
+        PrefetchStepData(bugs_, k + 1);
+        if (frame_.Neighbours != nullptr && k + 1 < bugs_.size())
+            frame_.Neighbours->PrefetchSearch(bugs_[k + 1]->Position, stepper.searchRange_);
+        step(k);
+        publish(k + 1);
     }
-    thread_local std::vector<std::uint32_t> nextFirst;
-    thread_local std::vector<std::uint32_t> nextLast;
-    nextFirst.resize(entries.size() + 1);
-    nextLast.resize(entries.size() + 1);
-    nextFirst[entries.size()] = kNone;
-    nextLast[entries.size()] = kNone;
-    for (std::size_t k = entries.size(); k-- > 0;) {
-        nextFirst[k] = entries[k].InFirstColumn ? entries[k].Index : nextFirst[k + 1];
-        nextLast[k] = entries[k].InLastColumn ? entries[k].Index : nextLast[k + 1];
+    stepAllPutAside(entries_.size());
+    steppingSeconds_ = std::max(0.0, secondsSince(start) - waitedSeconds_);
+}
+
+void TConcurrentStepper::TBandWalk::begin(TConcurrentStepper& stepper, unsigned band) {
+    stepper_ = &stepper;
+    band_ = band;
+    const unsigned bands = stepper.bands_;
+    own_ = &stepper.progress_[band];
+    // With two bands both sides face the same band; with one, none.
+    before_ = &stepper.progress_[(band + bands - 1) % bands];
+    after_ = &stepper.progress_[(band + 1) % bands];
+    columns_ = stepper.gridded_ ? stepper.columnsInBand_[band] : 1;
+    frame_ = stepper.frame_;
+    frame_.Neighbours = stepper.gridded_ ? &stepper.group_->Neighbours : nullptr;
+    frame_.Obstacles = &stepper.obstacleIndexes_[band];
+    exclusiveDone_ = 0;
+    waitedSeconds_ = 0;
+    listMembers();
+    putAside_.clear();
+    heldFrom_.assign(columns_, kNone);
+}
+
+void TConcurrentStepper::TBandWalk::listMembers() {
+    const TConcurrentStepper& stepper = *stepper_;
+    const auto& members = stepper.group_->Members;
+    const bool facesOthers = stepper.gridded_ && stepper.bands_ > 1;
+    entries_.clear();
+    bugs_.clear();
+    auto dependency = stepper.dependencies_.begin();
+    const auto dependenciesEnd = stepper.dependencies_.end();
+    for (std::uint32_t i = 0; i < members.size(); ++i) {
+        if (stepper.bandOfMember_[i] != band_)
+            continue;
+        while (dependency != dependenciesEnd && dependency->Later < i)
+            ++dependency;
+        const std::uint32_t waitsFor =
+            dependency != dependenciesEnd && dependency->Later == i ? dependency->Earlier : kNone;
+        const std::uint32_t column = stepper.gridded_ ? stepper.columnInBand_[i] : 0;
+        entries_.push_back({i, column, waitsFor, facesOthers && column == 0,
+                            facesOthers && column + 1 == columns_, stepper.exclusive_[i] != 0});
+        bugs_.push_back(members[i].get());
     }
+    nextFirst_.resize(entries_.size() + 1);
+    nextLast_.resize(entries_.size() + 1);
+    nextFirst_[entries_.size()] = kNone;
+    nextLast_[entries_.size()] = kNone;
+    for (std::size_t k = entries_.size(); k-- > 0;) {
+        nextFirst_[k] = entries_[k].InFirstColumn ? entries_[k].Index : nextFirst_[k + 1];
+        nextLast_[k] = entries_[k].InLastColumn ? entries_[k].Index : nextLast_[k + 1];
+    }
+}
 
-    // A member whose facing column's neighbour has not yet stepped an earlier
-    // member, or that waits for a member not yet stepped, is put aside, and
-    // the band steps on with the members that do not depend on it: a member
-    // is held back while an earlier one put aside lies in its own or an
-    // adjacent column (`heldFrom` has the smallest such index of each column).
-    // Members put aside step once the other bands have moved on, and all of
-    // them before an exclusive member or a wait for one.
-    thread_local std::vector<std::size_t> putAside;
-    thread_local std::vector<std::uint32_t> heldFrom;
-    thread_local std::vector<std::uint32_t> stillHeldFrom;
-    putAside.clear();
-    heldFrom.assign(columns, kNone);
-    constexpr std::size_t kMostPutAside = 64;
-
+void TConcurrentStepper::TBandWalk::publish(std::size_t cursor) {
     // A counter is stored only when it changes: the value it held already
     // vouches for every step it covers.
     const auto publishCounter = [](std::atomic<std::uint32_t>& counter, std::uint32_t value) {
         if (counter.load(std::memory_order_relaxed) != value)
             counter.store(value, std::memory_order_release);
     };
-    const auto publish = [&](std::size_t cursor) {
-        const std::uint32_t firstAside = putAside.empty() ? kNone : entries[putAside.front()].Index;
-        const std::uint32_t atCursor = cursor < entries.size() ? entries[cursor].Index : kNone;
-        publishCounter(own.Next, std::min(firstAside, atCursor));
-        publishCounter(own.NextFirstColumn, std::min(heldFrom.front(), nextFirst[cursor]));
-        publishCounter(own.NextLastColumn, std::min(heldFrom.back(), nextLast[cursor]));
-    };
-    const auto facingBandsReady = [&](const TEntry& entry) {
-        return (!entry.InFirstColumn ||
-                before.NextLastColumn.load(std::memory_order_acquire) > entry.Index) &&
-               (!entry.InLastColumn ||
-                after.NextFirstColumn.load(std::memory_order_acquire) > entry.Index);
-    };
-    // Whether every band has stepped its members up to the one the entry
-    // waits for. `firstAside` is this band's first member put aside.
-    const auto dependencyStepped = [&](const TEntry& entry, std::uint32_t firstAside) {
-        if (entry.WaitsFor == kNone)
-            return true;
-        if (firstAside <= entry.WaitsFor)
-            return false;
-        for (unsigned b = 0; b < bands_; ++b)
-            if (b != band && progress_[b].Next.load(std::memory_order_acquire) <= entry.WaitsFor)
-                return false;
+    const std::uint32_t atCursor = cursor < entries_.size() ? entries_[cursor].Index : kNone;
+    publishCounter(own_->Next, std::min(firstAside(), atCursor));
+    publishCounter(own_->NextFirstColumn, std::min(heldFrom_.front(), nextFirst_[cursor]));
+    publishCounter(own_->NextLastColumn, std::min(heldFrom_.back(), nextLast_[cursor]));
+}
+
+bool TConcurrentStepper::TBandWalk::facingBandsReady(const TEntry& entry) const {
+    return (!entry.InFirstColumn ||
+            before_->NextLastColumn.load(std::memory_order_acquire) > entry.Index) &&
+           (!entry.InLastColumn ||
+            after_->NextFirstColumn.load(std::memory_order_acquire) > entry.Index);
+}
+
+// `firstAside` is this band's first member put aside.
+bool TConcurrentStepper::TBandWalk::dependencyStepped(const TEntry& entry,
+                                                      std::uint32_t firstAside) const {
+    if (entry.WaitsFor == kNone)
         return true;
-    };
-    const auto notHeld = [&](const TEntry& entry, const std::vector<std::uint32_t>& held) {
-        const std::uint32_t c = entry.Column;
-        return held[c] > entry.Index && (c == 0 || held[c - 1] > entry.Index) &&
-               (c + 1 == columns || held[c + 1] > entry.Index);
-    };
+    if (firstAside <= entry.WaitsFor)
+        return false;
+    for (unsigned b = 0; b < stepper_->bands_; ++b)
+        if (b != band_ &&
+            stepper_->progress_[b].Next.load(std::memory_order_acquire) <= entry.WaitsFor)
+            return false;
+    return true;
+}
 
-    TFrameContext frame = frame_;
-    frame.Neighbours = gridded_ ? &grid : nullptr;
-    frame.Obstacles = &obstacleIndexes_[band];
-    std::size_t exclusiveDone = 0;
-    const auto step = [&](std::size_t k) {
-        const TEntry& entry = entries[k];
-        const std::uint32_t i = entry.Index;
-        TBug& bug = *members[i];
-        frame.MemberIndex = i;
-        bug.Step(frame);
-        if (gridded_ && entry.Exclusive)
-            grid.Relocate(i, bug);
-        else if (gridded_)
-            grid.Update(i, bug);
-        if (entry.Exclusive) {
-            // The exclusive members come one at a time, in list order.
-            while (exclusiveMembers_[exclusiveDone] != i)
-                ++exclusiveDone;
-            ++exclusiveDone;
-            nextExclusive_.store(
-                exclusiveDone < exclusiveMembers_.size() ? exclusiveMembers_[exclusiveDone] : kNone,
-                std::memory_order_release);
-        }
-    };
-    // Steps the members put aside that may step now, in list order. The
-    // first of them waits for the other bands only; while it must, so do all
-    // the others.
-    const auto stepPutAside = [&](std::size_t cursor) {
-        if (putAside.empty() || !facingBandsReady(entries[putAside.front()]) ||
-            !dependencyStepped(entries[putAside.front()], kNone))
-            return;
-        stillHeldFrom.assign(columns, kNone);
-        std::size_t kept = 0;
-        for (const std::size_t k : putAside) {
-            const TEntry& entry = entries[k];
-            const std::uint32_t firstAside = kept > 0 ? entries[putAside.front()].Index : kNone;
-            if (notHeld(entry, stillHeldFrom) && facingBandsReady(entry) &&
-                dependencyStepped(entry, firstAside)) {
-                step(k);
-            } else {
-                putAside[kept++] = k;
-                stillHeldFrom[entry.Column] = std::min(stillHeldFrom[entry.Column], entry.Index);
-            }
-        }
-        putAside.resize(kept);
-        heldFrom.swap(stillHeldFrom);
-        publish(cursor);
-    };
-    // Steps every member put aside, waiting for the other bands as needed.
-    const auto stepAllPutAside = [&](std::size_t cursor) {
-        while (!putAside.empty()) {
-            const TEntry& first = entries[putAside.front()];
-            if (first.InFirstColumn)
-                waitUntilAbove(before.NextLastColumn, first.Index, waited);
-            if (first.InLastColumn)
-                waitUntilAbove(after.NextFirstColumn, first.Index, waited);
-            if (first.WaitsFor != kNone)
-                for (unsigned b = 0; b < bands_; ++b)
-                    if (b != band)
-                        waitUntilAbove(progress_[b].Next, first.WaitsFor, waited);
-            stepPutAside(cursor);
-        }
-    };
+bool TConcurrentStepper::TBandWalk::notHeld(const TEntry& entry,
+                                            const std::vector<std::uint32_t>& held) const {
+    const std::uint32_t c = entry.Column;
+    return held[c] > entry.Index && (c == 0 || held[c - 1] > entry.Index) &&
+           (c + 1 == columns_ || held[c + 1] > entry.Index);
+}
 
-    publish(0);
-    for (std::size_t k = 0; k < entries.size(); ++k) {
-        const TEntry& entry = entries[k];
-        const std::uint32_t i = entry.Index;
-        stepPutAside(k);
-        if (entry.Exclusive) {
-            stepAllPutAside(k);
-            for (unsigned b = 0; b < bands_; ++b)
-                if (b != band)
-                    waitUntilAbove(progress_[b].Next, i, waited);
-        } else {
-            if (nextExclusive_.load(std::memory_order_acquire) <= i) {
-                // The exclusive member waits for every earlier one.
-                stepAllPutAside(k);
-                waitUntilAbove(nextExclusive_, i, waited);
-            }
-            if (putAside.size() >= kMostPutAside)
-                stepAllPutAside(k);
-            const std::uint32_t firstAside =
-                putAside.empty() ? kNone : entries[putAside.front()].Index;
-            if (!notHeld(entry, heldFrom) || !facingBandsReady(entry) ||
-                !dependencyStepped(entry, firstAside)) {
-                putAside.push_back(k);
-                heldFrom[entry.Column] = std::min(heldFrom[entry.Column], i);
-                publish(k + 1);
-                continue;
-            }
-        }
-        PrefetchStepData(bugs, k + 1);
-        if (gridded_ && k + 1 < bugs.size())
-            grid.PrefetchSearch(bugs[k + 1]->Position, searchRange_);
-        step(k);
-        publish(k + 1);
+void TConcurrentStepper::TBandWalk::waitForOtherBandsPast(std::uint32_t index) {
+    for (unsigned b = 0; b < stepper_->bands_; ++b)
+        if (b != band_)
+            waitUntilAbove(stepper_->progress_[b].Next, index, waitedSeconds_);
+}
+
+void TConcurrentStepper::TBandWalk::step(std::size_t k) {
+    const TEntry& entry = entries_[k];
+    const std::uint32_t i = entry.Index;
+    TBug& bug = *stepper_->group_->Members[i];
+    frame_.MemberIndex = i;
+    bug.Step(frame_);
+    if (TNeighbourGrid* grid = frame_.Neighbours; grid != nullptr) {
+        if (entry.Exclusive)
+            grid->Relocate(i, bug);
+        else
+            grid->Update(i, bug);
     }
-    stepAllPutAside(entries.size());
-    results_[band].SteppingSeconds = std::max(0.0, secondsSince(bandStart) - waited);
+    if (entry.Exclusive) {
+        // The exclusive members come one at a time, in list order.
+        const std::vector<std::uint32_t>& exclusive = stepper_->exclusiveMembers_;
+        while (exclusive[exclusiveDone_] != i)
+            ++exclusiveDone_;
+        ++exclusiveDone_;
+        stepper_->nextExclusive_.store(exclusiveDone_ < exclusive.size() ? exclusive[exclusiveDone_]
+                                                                         : kNone,
+                                       std::memory_order_release);
+    }
+}
+
+// Steps the members put aside that may step now, in list order. The first of
+// them waits for the other bands only; while it must, so do all the others.
+void TConcurrentStepper::TBandWalk::stepPutAside(std::size_t cursor) {
+    if (putAside_.empty() || !facingBandsReady(entries_[putAside_.front()]) ||
+        !dependencyStepped(entries_[putAside_.front()], kNone))
+        return;
+    stillHeldFrom_.assign(columns_, kNone);
+    std::size_t kept = 0;
+    for (const std::size_t k : putAside_) {
+        const TEntry& entry = entries_[k];
+        const std::uint32_t firstStillAside = kept > 0 ? entries_[putAside_.front()].Index : kNone;
+        if (mayStep(entry, stillHeldFrom_, firstStillAside)) {
+            step(k);
+        } else {
+            putAside_[kept++] = k;
+            stillHeldFrom_[entry.Column] = std::min(stillHeldFrom_[entry.Column], entry.Index);
+        }
+    }
+    putAside_.resize(kept);
+    heldFrom_.swap(stillHeldFrom_);
+    publish(cursor);
+}
+
+// Steps every member put aside, waiting for the other bands as needed.
+void TConcurrentStepper::TBandWalk::stepAllPutAside(std::size_t cursor) {
+    while (!putAside_.empty()) {
+        const TEntry& first = entries_[putAside_.front()];
+        if (first.InFirstColumn)
+            waitUntilAbove(before_->NextLastColumn, first.Index, waitedSeconds_);
+        if (first.InLastColumn)
+            waitUntilAbove(after_->NextFirstColumn, first.Index, waitedSeconds_);
+        if (first.WaitsFor != kNone)
+            waitForOtherBandsPast(first.WaitsFor);
+        stepPutAside(cursor);
+    }
 }
 
 } // namespace kova

@@ -90,6 +90,7 @@ public:
 
 private:
     struct TBandProgress;
+    class TBandWalk;
     // A member with a target bug in its own group.
     struct TSeeker {
         std::uint32_t Index;
@@ -101,7 +102,9 @@ private:
         std::uint32_t Later;
         std::uint32_t Earlier;
     };
-    struct TWorkerResult {
+    // What a worker's classification found. Each worker's has cache lines of
+    // its own, as the worker writes to it for every member.
+    struct alignas(64) TWorkerResult {
         // Some member has a group behaviour, and so reads other members.
         bool ReadsMembers = false;
         Extended LargestRange = 0;
@@ -110,8 +113,6 @@ private:
         std::vector<TSeeker> Seekers;
         // Behaviours of lent lists that follow a bug of another group.
         std::vector<TSteeringBehaviour*> SharedTargets;
-        double WaitedSeconds = 0;
-        double SteppingSeconds = 0;
     };
     // The members a worker classifies and files: a run of the list.
     struct TMemberRun {
@@ -123,7 +124,6 @@ private:
     bool classifyAndFile(TBugGroup& group, const TFrameContext& frame);
     TMemberRun runOf(unsigned worker) const;
     void classifyMembers(unsigned worker);
-    void stepBand(unsigned band);
     // False when the member must step exclusively. Its seekers of members
     // of the group and its shared targets are added to `result`.
     bool boundsStepOf(std::uint32_t index, const TBug& bug, TWorkerResult& result,
@@ -176,6 +176,7 @@ private:
     // Behind the last band's first column, the column count.
     std::vector<std::uint32_t> firstColumnOfBand_;
     std::unique_ptr<TBandProgress[]> progress_;
+    std::unique_ptr<TBandWalk[]> walks_;
 
     TConcurrency concurrency_;
 };
