@@ -54,7 +54,7 @@ void TMemoryStream::SetPosition(std::int64_t position) {
 
 // --- TFileStream -----------------------------------------------------------
 
-TFileStream::TFileStream(const std::string& path, Mode mode) {
+TFileStream::TFileStream(const std::string& path, Mode mode, std::size_t readBufferSize) {
     file_ = std::fopen(path.c_str(), mode == Mode::Read ? "rb" : "wb");
     if (file_ == nullptr)
         throw EStreamError("Cannot open file \"" + path + "\": " + std::strerror(errno));
@@ -68,6 +68,9 @@ TFileStream::TFileStream(const std::string& path, Mode mode) {
         fseeko(file_, 0, SEEK_END);
         readSize_ = static_cast<std::int64_t>(ftello(file_));
         fseeko(file_, 0, SEEK_SET);
+        // The stream's own buffer stands in for the library's.
+        std::setvbuf(file_, nullptr, _IONBF, 0);
+        readBuffer_.resize(std::max<std::size_t>(readBufferSize, 1));
     }
 }
 
@@ -76,21 +79,57 @@ TFileStream::~TFileStream() {
         std::fclose(file_);
 }
 
+bool TFileStream::fillReadBuffer() {
+    bufferStart_ += static_cast<std::int64_t>(bufferEnd_);
+    bufferCursor_ = 0;
+    bufferEnd_ = std::fread(readBuffer_.data(), 1, readBuffer_.size(), file_);
+    return bufferEnd_ > 0;
+}
+
 std::size_t TFileStream::Read(void* buffer, std::size_t count) {
-    return file_ != nullptr ? std::fread(buffer, 1, count, file_) : 0;
+    if (file_ == nullptr || !reading())
+        return 0;
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        if (bufferCursor_ == bufferEnd_ && !fillReadBuffer())
+            break;
+        const std::size_t n = std::min(count - done, bufferEnd_ - bufferCursor_);
+        std::memcpy(bytes + done, readBuffer_.data() + bufferCursor_, n);
+        bufferCursor_ += n;
+        done += n;
+    }
+    return done;
 }
 
 std::size_t TFileStream::Write(const void* buffer, std::size_t count) {
-    return file_ != nullptr ? std::fwrite(buffer, 1, count, file_) : 0;
+    return file_ != nullptr && !reading() ? std::fwrite(buffer, 1, count, file_) : 0;
 }
 
 std::int64_t TFileStream::Position() const {
-    return file_ != nullptr ? static_cast<std::int64_t>(ftello(file_)) : 0;
+    if (file_ == nullptr)
+        return 0;
+    if (reading())
+        return bufferStart_ + static_cast<std::int64_t>(bufferCursor_);
+    return static_cast<std::int64_t>(ftello(file_));
 }
 
 void TFileStream::SetPosition(std::int64_t position) {
-    if (file_ != nullptr)
+    if (file_ == nullptr)
+        return;
+    if (!reading()) {
         fseeko(file_, static_cast<off_t>(position), SEEK_SET);
+        return;
+    }
+    if (position >= bufferStart_ &&
+        position <= bufferStart_ + static_cast<std::int64_t>(bufferEnd_)) {
+        bufferCursor_ = static_cast<std::size_t>(position - bufferStart_);
+        return;
+    }
+    if (fseeko(file_, static_cast<off_t>(position), SEEK_SET) != 0)
+        return;
+    bufferStart_ = position;
+    bufferCursor_ = bufferEnd_ = 0;
 }
 
 std::int64_t TFileStream::Size() const {

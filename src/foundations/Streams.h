@@ -71,12 +71,17 @@ private:
     std::size_t position_ = 0;
 };
 
+// A file read or written through a stream. A file opened for reading is read
+// through a buffer that knows where it stands in the file, so that moving
+// back within what was read (as every TReader's Release does) costs no call
+// to the system.
 class TFileStream : public TStream {
 public:
     enum class Mode { Read, Create };
+    static constexpr std::size_t kReadBufferSize = 64 * 1024;
     // Throws EStreamError with the system's reason when the file cannot be
     // opened or created.
-    TFileStream(const std::string& path, Mode mode);
+    TFileStream(const std::string& path, Mode mode, std::size_t readBufferSize = kReadBufferSize);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
@@ -91,8 +96,18 @@ public:
     void Close();
 
 private:
+    bool reading() const { return !readBuffer_.empty(); }
+    // Refills the read buffer from the file; false at the end of the file.
+    bool fillReadBuffer();
+
     std::FILE* file_ = nullptr;
     std::int64_t readSize_ = -1; // known once for files opened for reading
+    // Files opened for reading: the bytes read ahead, the place in the file
+    // of the first of them, and the next one to hand out.
+    std::vector<std::uint8_t> readBuffer_;
+    std::int64_t bufferStart_ = 0;
+    std::size_t bufferCursor_ = 0;
+    std::size_t bufferEnd_ = 0;
 };
 
 // A stream that only writes, into a std::ostream (an output file's text).

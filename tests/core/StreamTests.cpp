@@ -390,8 +390,11 @@ TEST(StreamTest, FileStreamRoundTrip) {
     }
     EXPECT_EQ(std::filesystem::file_size(path), 429u);
 
-    {
-        TFileStream file(path, TFileStream::Mode::Read);
+    // A buffer of 7 bytes makes every record cross its end, and moving back
+    // behind a reader cross its start.
+    for (const std::size_t bufferSize : {std::size_t{7}, TFileStream::kReadBufferSize}) {
+        SCOPED_TRACE(bufferSize);
+        TFileStream file(path, TFileStream::Mode::Read, bufferSize);
         EXPECT_EQ(file.Size(), 429);
         TReader reader(file);
         EXPECT_EQ(reader.ReadString(), "KOVA");
@@ -406,6 +409,9 @@ TEST(StreamTest, FileStreamRoundTrip) {
         EXPECT_TRUE(second.ReadBoolean());
         EXPECT_EQ(second.ReadString(), std::string(400, 'z'));
         EXPECT_EQ(streamError([&] { second.ReadInteger(); }), "Stream-Read-Fehler");
+        file.SetPosition(6);
+        TReader again(file);
+        EXPECT_EQ(again.ReadInteger(), -40000);
     }
 
     EXPECT_THROW(TFileStream((dir / "missing.bin").string(), TFileStream::Mode::Read),
