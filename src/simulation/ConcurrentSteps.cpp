@@ -274,7 +274,7 @@ bool TConcurrentStepper::Prepare(TBugGroup& group, const TFrameContext& frame) {
         --record.FramesToSkip;
         return false;
     }
-    if (!classifyAndFile(group, frame)) {
+    if (!classifyAndFile(group, frame, record)) {
         // The classification was wasted, and the grid must be built anew for
         // one thread. What makes a frame step on one thread mostly lasts, so
         // the next tries come after 1, 2, 4, ... frames.
@@ -286,7 +286,8 @@ bool TConcurrentStepper::Prepare(TBugGroup& group, const TFrameContext& frame) {
     return true;
 }
 
-bool TConcurrentStepper::classifyAndFile(TBugGroup& group, const TFrameContext& frame) {
+bool TConcurrentStepper::classifyAndFile(TBugGroup& group, const TFrameContext& frame,
+                                         TGroupRecord& record) {
     const std::size_t count = group.Members.size();
     if (!pool_) {
         pool_ = std::make_unique<TWorkerPool>(threads_);
@@ -316,7 +317,8 @@ bool TConcurrentStepper::classifyAndFile(TBugGroup& group, const TFrameContext& 
         exclusiveMembers_.insert(exclusiveMembers_.end(), result.Exclusive.begin(),
                                  result.Exclusive.end());
     }
-    if (exclusiveMembers_.size() * kMembersPerExclusive > count || !orderSeekers())
+    if (exclusiveMembers_.size() * kMembersPerExclusive > count ||
+        !orderSeekers(record.TargetIndexes))
         return false;
     bandOfMember_.resize(count);
     columnInBand_.assign(count, 0);
@@ -365,9 +367,8 @@ bool TConcurrentStepper::classifyAndFile(TBugGroup& group, const TFrameContext& 
     return true;
 }
 
-bool TConcurrentStepper::orderSeekers() {
+bool TConcurrentStepper::orderSeekers(TTargetIndexes& indexOfTarget) {
     const auto& members = group_->Members;
-    TTargetIndexes& indexOfTarget = records_[group_].TargetIndexes;
     const auto targetsFound = [&] {
         for (const TWorkerResult& result : results_)
             for (const TSeeker& seeker : result.Seekers) {

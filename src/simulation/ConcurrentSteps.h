@@ -91,6 +91,15 @@ public:
 private:
     struct TBandProgress;
     class TBandWalk;
+    // What is kept of each group from frame to frame: where its seekers
+    // found their targets in its list last, and how many frames to step on
+    // one thread before classifying its members again.
+    using TTargetIndexes = std::unordered_map<const TBug*, std::uint32_t>;
+    struct TGroupRecord {
+        TTargetIndexes TargetIndexes;
+        unsigned FramesToSkip = 0;
+        unsigned NextSkip = 1;
+    };
     // A member with a target bug in its own group.
     struct TSeeker {
         std::uint32_t Index;
@@ -121,7 +130,7 @@ private:
     };
     // Prepare's work once the group is large enough: false when the frame
     // steps on one thread after all.
-    bool classifyAndFile(TBugGroup& group, const TFrameContext& frame);
+    bool classifyAndFile(TBugGroup& group, const TFrameContext& frame, TGroupRecord& record);
     TMemberRun runOf(unsigned worker) const;
     void classifyMembers(unsigned worker);
     // False when the member must step exclusively. Its seekers of members
@@ -129,8 +138,9 @@ private:
     bool boundsStepOf(std::uint32_t index, const TBug& bug, TWorkerResult& result,
                       bool& readsMembers, Extended& range, Extended& move) const;
     // Orders every seeker after its target or its target after it, whichever
-    // comes later in the list. False when a target is not a member.
-    bool orderSeekers();
+    // comes later in the list, finding the targets through `indexOfTarget`,
+    // which it brings up to date. False when a target is not a member.
+    bool orderSeekers(TTargetIndexes& indexOfTarget);
     // dealColumns deals the grid's columns out in bands of about equal member
     // counts; placeInBands puts a run's members in the bands of their columns.
     void dealColumns(const TNeighbourGrid& grid);
@@ -152,15 +162,6 @@ private:
     std::atomic<std::uint32_t> nextExclusive_{0};
     // In the order of `Later`, one for each member that waits.
     std::vector<TDependency> dependencies_;
-    // What is kept of each group from frame to frame: where its seekers
-    // found their targets in its list last, and how many frames to step on
-    // one thread before classifying its members again.
-    using TTargetIndexes = std::unordered_map<const TBug*, std::uint32_t>;
-    struct TGroupRecord {
-        TTargetIndexes TargetIndexes;
-        unsigned FramesToSkip = 0;
-        unsigned NextSkip = 1;
-    };
     std::unordered_map<const TBugGroup*, TGroupRecord> records_;
     // Members that read other members are dealt out in bands of the grid's
     // columns; members that read none, in runs of the list.
