@@ -1,6 +1,5 @@
 #include "cli/ExtendedText.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -53,8 +52,9 @@ std::string ExactDecimalText(Extended value) {
     // named rather than decimal.
     if (!std::isfinite(value))
         return {};
-    char buffer[64];
-    if (!scientificText(value, kMaxDigits, buffer))
+    // `shortest` holds the shortest text found so far that reads back.
+    char shortest[64];
+    if (!scientificText(value, kMaxDigits, shortest))
         return {};
     // Rounding to more digits never moves further from the value (a p-digit
     // number is a (p+1)-digit number too), so the digit count is bisected.
@@ -63,22 +63,27 @@ std::string ExactDecimalText(Extended value) {
     // all the same, since `high` always reads back.
     int low = 1;
     int high = kMaxDigits;
+    char buffer[64];
     while (low < high) {
         const int middle = (low + high) / 2;
-        if (scientificText(value, middle, buffer))
+        if (scientificText(value, middle, buffer)) {
             high = middle;
-        else
+            std::memcpy(shortest, buffer, sizeof buffer);
+        } else {
             low = middle + 1;
+        }
     }
-    scientificText(value, low, buffer);
     // Whole numbers up to 21 digits read better without an exponent ("400"
     // rather than "4e+02").
-    const int exponent = std::atoi(std::strchr(buffer, 'e') + 1);
+    const int exponent = std::atoi(std::strchr(shortest, 'e') + 1);
     const int precision = exponent >= low && exponent < kMaxDigits ? exponent + 1 : low;
     char general[64];
-    std::snprintf(general, sizeof general, "%.*Lg", std::clamp(precision, 1, kMaxDigits), value);
+    std::snprintf(general, sizeof general, "%.*Lg", precision, value);
+    // With as many digits as `shortest`, the text is the same number.
+    if (precision == low)
+        return general;
     const std::optional<Extended> back = parseWhole(general);
-    return back && SameBits(*back, value) ? general : buffer;
+    return back && SameBits(*back, value) ? general : shortest;
 }
 
 std::string ExactText(Extended value) {
