@@ -1,5 +1,7 @@
 #include "cli/ExtendedText.h"
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -14,15 +16,23 @@ constexpr std::string_view kEncodingPrefix = "x80:";
 constexpr int kMaxDigits = 21; // enough for every 64-bit significand
 
 // The whole text as a long double, or nothing when any of it is left over.
-std::optional<Extended> parseWhole(const std::string& text) {
-    if (text.empty())
+std::optional<Extended> parseWhole(const char* text, std::size_t length) {
+    if (length == 0)
         return std::nullopt;
     char* end = nullptr;
     errno = 0;
-    const Extended value = std::strtold(text.c_str(), &end);
-    if (end != text.c_str() + text.size())
+    const Extended value = std::strtold(text, &end);
+    if (end != text + length)
         return std::nullopt;
     return value;
+}
+
+std::optional<Extended> parseWhole(const std::string& text) {
+    return parseWhole(text.c_str(), text.size());
+}
+
+std::optional<Extended> parseWhole(const char* text) {
+    return parseWhole(text, std::strlen(text));
 }
 
 int hexDigit(char c) {
@@ -35,10 +45,122 @@ int hexDigit(char c) {
     return -1;
 }
 
+// Writes a value rounded to any number of significant digits in "%Le" form.
+// The decimal digits of every value from 2^-61 up to 2^64 (and of values
+// with fewer significant bits a little beyond) are worked out once, exactly,
+// and rounded from there as printf rounds them (to nearest, ties to even), in
+// a fraction of printf's time; printf writes the others.
+class TScientificWriter {
+public:
+    explicit TScientificWriter(Extended value) : value_(value) { exact_ = expand(); }
+
+    void Write(int digits, char (&buffer)[64]) const {
+        if (!exact_) {
+            std::snprintf(buffer, sizeof buffer, "%.*Le", digits - 1, value_);
+            return;
+        }
+        char rounded[kMaxDigits + 1];
+        int exponent = exponent_;
+        std::memset(rounded, '0', static_cast<std::size_t>(digits));
+        std::memcpy(rounded, digits_, static_cast<std::size_t>(std::min(count_, digits)));
+        if (count_ > digits && roundsUp(digits)) {
+            int i = digits - 1;
+            while (i >= 0 && rounded[i] == '9')
+                rounded[i--] = '0';
+            if (i >= 0) {
+                ++rounded[i];
+            } else {
+                rounded[0] = '1';
+                ++exponent;
+            }
+        }
+        char* out = buffer;
+        if (std::signbit(value_))
+            *out++ = '-';
+        *out++ = rounded[0];
+        if (digits > 1) {
+            *out++ = '.';
+            std::memcpy(out, rounded + 1, static_cast<std::size_t>(digits - 1));
+            out += digits - 1;
+        }
+        std::snprintf(out, static_cast<std::size_t>(buffer + sizeof buffer - out), "e%c%02d",
+                      exponent < 0 ? '-' : '+', std::abs(exponent));
+    }
+
+private:
+    // The most significant digits of m 2^p for m < 2^64 and -125 < p < 64.
+    static constexpr int kMostExactDigits = 160;
+
+    // Captures the significant digits of the value's exact expansion (its
+    // trailing zeros dropped) and the exponent of the first. The value is
+    // m 2^p with m odd; its digits are worked out in 128-bit integers, which
+    // hold m 2^p for p < 64 and, for p > -125, ten times its fraction.
+    bool expand() {
+        int binaryExponent = 0;
+        const Extended fraction = std::frexp(std::fabs(value_), &binaryExponent);
+        const Extended scaled = std::ldexp(fraction, 64);
+        if (!(scaled >= 1 && scaled < 0x1p64L))
+            return false;
+        std::uint64_t significand = static_cast<std::uint64_t>(scaled);
+        const int zeros = std::countr_zero(significand);
+        significand >>= zeros;
+        const int power = binaryExponent - 64 + zeros;
+        // Only values whose bits are those of m 2^p: this turns away
+        // encodings the arithmetic never produces.
+        const Extended rebuilt = std::ldexp(static_cast<Extended>(significand), power);
+        if (!SameBits(std::signbit(value_) ? -rebuilt : rebuilt, value_) || power > 63 ||
+            power < -124)
+            return false;
+        __extension__ using TWide = unsigned __int128;
+        const int shift = power < 0 ? -power : 0;
+        const TWide mask = (TWide{1} << shift) - 1;
+        TWide whole =
+            power < 0 ? (shift < 64 ? significand >> shift : 0) : TWide{significand} << power;
+        TWide rest = power < 0 ? TWide{significand} & mask : 0;
+        count_ = 0;
+        exponent_ = -1;
+        char reversed[40];
+        int wholeDigits = 0;
+        for (; whole != 0; whole /= 10)
+            reversed[wholeDigits++] = static_cast<char>('0' + static_cast<int>(whole % 10));
+        while (wholeDigits > 0)
+            digits_[count_++] = reversed[--wholeDigits];
+        exponent_ += count_;
+        while (rest != 0) {
+            rest *= 10;
+            const char digit = static_cast<char>('0' + static_cast<int>(rest >> shift));
+            rest &= mask;
+            if (count_ == 0 && digit == '0')
+                --exponent_;
+            else
+                digits_[count_++] = digit;
+        }
+        while (count_ > 1 && digits_[count_ - 1] == '0')
+            --count_;
+        return true;
+    }
+
+    // Whether rounding the exact digits to `digits` of them goes up: beyond
+    // half way, or half way with an odd last digit kept.
+    bool roundsUp(int digits) const {
+        const char next = digits_[digits];
+        if (next != '5')
+            return next > '5';
+        return count_ > digits + 1 || (digits_[digits - 1] - '0') % 2 != 0;
+    }
+
+    Extended value_;
+    bool exact_ = false;
+    char digits_[kMostExactDigits + 1] = {};
+    int count_ = 0;
+    int exponent_ = 0;
+};
+
 // The value rounded to `digits` significant digits in "%Le" form, when that
 // reads back to the same bits.
-bool scientificText(Extended value, int digits, char (&buffer)[64]) {
-    std::snprintf(buffer, sizeof buffer, "%.*Le", digits - 1, value);
+bool scientificText(const TScientificWriter& writer, Extended value, int digits,
+                    char (&buffer)[64]) {
+    writer.Write(digits, buffer);
     const std::optional<Extended> back = parseWhole(buffer);
     return back && SameBits(*back, value);
 }
@@ -53,8 +175,9 @@ std::string ExactDecimalText(Extended value) {
     if (!std::isfinite(value))
         return {};
     // `shortest` holds the shortest text found so far that reads back.
+    const TScientificWriter writer(value);
     char shortest[64];
-    if (!scientificText(value, kMaxDigits, shortest))
+    if (!scientificText(writer, value, kMaxDigits, shortest))
         return {};
     // Rounding to more digits never moves further from the value (a p-digit
     // number is a (p+1)-digit number too), so the digit count is bisected.
@@ -66,7 +189,7 @@ std::string ExactDecimalText(Extended value) {
     char buffer[64];
     while (low < high) {
         const int middle = (low + high) / 2;
-        if (scientificText(value, middle, buffer)) {
+        if (scientificText(writer, value, middle, buffer)) {
             high = middle;
             std::memcpy(shortest, buffer, sizeof buffer);
         } else {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <vector>
 
 namespace kova {
 namespace {
@@ -85,6 +88,59 @@ TEST(ExtendedText, WritesShortReadableDecimals) {
     EXPECT_EQ(ExactDecimalText(1e-5L), "1e-05");
     EXPECT_EQ(ExactDecimalText(1e20L), "100000000000000000000");
     EXPECT_EQ(ExactDecimalText(1.0L / 3), "0.33333333333333333334");
+}
+
+// The text printf's own rounding gives: the fewest digits the bisection
+// finds that read back, as "%Le", and in "%Lg" form where that reads back too.
+std::string printfText(Extended value) {
+    const auto print = [value](const char* format, int precision) {
+        char text[64];
+        std::snprintf(text, sizeof text, format, precision, value);
+        return std::string(text);
+    };
+    const auto readsBack = [value](const std::string& text) {
+        const auto back = ParseExactText(text);
+        return back && SameBits(*back, value);
+    };
+    int low = 1;
+    int high = 21;
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        if (readsBack(print("%.*Le", middle - 1)))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    const std::string scientific = print("%.*Le", low - 1);
+    const int exponent = std::atoi(scientific.c_str() + scientific.find('e') + 1);
+    const std::string general =
+        print("%.*Lg", exponent >= low && exponent < 21 ? exponent + 1 : low);
+    return readsBack(general) ? general : scientific;
+}
+
+TEST(ExtendedText, RoundsItsDigitsAsPrintfDoes) {
+    // Decimal ties at the 20th digit, nines that carry,
+    // and the ends of the range written out without printf.
+    std::vector<Extended> values = {4611686018427387903.25L,
+                                    4611686018427387903.75L,
+                                    0.999999999999999999999L,
+                                    99999999999999999999.0L,
+                                    0x1p63L,
+                                    0x1p-124L};
+    std::uint64_t state = 99;
+    auto next = [&state] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state;
+    };
+    for (int i = 0; i < 3000; ++i) {
+        // Whole significands and those with every bit set, from 2^-124 to 2^63.
+        const auto power = static_cast<int>(next() % 188) - 124;
+        const std::uint64_t significand = i % 3 == 0 ? next() % 1000 + 1 : next() | (1ULL << 63);
+        values.push_back(std::ldexp(static_cast<Extended>(significand), power - 63 * (i % 3 != 0)));
+        values.push_back(std::nextafter(values.back(), 0.0L));
+    }
+    for (const Extended value : values)
+        ASSERT_EQ(ExactDecimalText(value), printfText(value)) << static_cast<double>(value);
 }
 
 TEST(ExtendedText, NamesValuesWithoutADecimalForm) {
