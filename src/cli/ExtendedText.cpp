@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -45,46 +46,57 @@ int hexDigit(char c) {
     return -1;
 }
 
-// Writes a value rounded to any number of significant digits in "%Le" form.
-// The decimal digits of every value from 2^-61 up to 2^64 (and of values
-// with fewer significant bits a little beyond) are worked out once, exactly,
-// and rounded from there as printf rounds them (to nearest, ties to even), in
-// a fraction of printf's time; printf writes the others.
-class TScientificWriter {
+// Writes a value rounded to any number of significant digits, as printf's
+// "%.*Le" and "%.*Lg" write it. The decimal digits of every value from 2^-61
+// up to 2^64 (and of values with fewer significant bits a little beyond) are
+// worked out once, exactly, and rounded from there as printf rounds them (to
+// nearest, ties to even), in a fraction of printf's time; printf writes the
+// others.
+class TDecimalWriter {
 public:
-    explicit TScientificWriter(Extended value) : value_(value) { exact_ = expand(); }
+    explicit TDecimalWriter(Extended value) : value_(value) { exact_ = expand(); }
 
-    void Write(int digits, char (&buffer)[64]) const {
+    // "%.*Le" with digits - 1 digits after the point.
+    void WriteScientific(int digits, char (&buffer)[64]) const {
         if (!exact_) {
             std::snprintf(buffer, sizeof buffer, "%.*Le", digits - 1, value_);
             return;
         }
-        char rounded[kMaxDigits + 1];
-        int exponent = exponent_;
-        std::memset(rounded, '0', static_cast<std::size_t>(digits));
-        std::memcpy(rounded, digits_, static_cast<std::size_t>(std::min(count_, digits)));
-        if (count_ > digits && roundsUp(digits)) {
-            int i = digits - 1;
-            while (i >= 0 && rounded[i] == '9')
-                rounded[i--] = '0';
-            if (i >= 0) {
-                ++rounded[i];
-            } else {
-                rounded[0] = '1';
-                ++exponent;
-            }
+        char rounded[kMaxDigits];
+        const int exponent = round(digits, rounded);
+        char* out = writeSign(buffer);
+        out = writeDigits(out, rounded, 1, digits - 1);
+        writeExponent(out, exponent);
+    }
+
+    // "%.*Lg": in fixed notation unless the exponent is below -4 or not below
+    // the digit count, without trailing zeros after the point.
+    void WriteGeneral(int digits, char (&buffer)[64]) const {
+        if (!exact_) {
+            std::snprintf(buffer, sizeof buffer, "%.*Lg", digits, value_);
+            return;
         }
-        char* out = buffer;
-        if (std::signbit(value_))
-            *out++ = '-';
-        *out++ = rounded[0];
-        if (digits > 1) {
+        char rounded[kMaxDigits];
+        const int exponent = round(digits, rounded);
+        int kept = digits;
+        while (kept > 1 && rounded[kept - 1] == '0')
+            --kept;
+        char* out = writeSign(buffer);
+        if (exponent < -4 || exponent >= digits) {
+            out = writeDigits(out, rounded, 1, kept - 1);
+            writeExponent(out, exponent);
+            return;
+        }
+        if (exponent < 0) {
+            *out++ = '0';
             *out++ = '.';
-            std::memcpy(out, rounded + 1, static_cast<std::size_t>(digits - 1));
-            out += digits - 1;
+            for (int zero = -1; zero > exponent; --zero)
+                *out++ = '0';
+            out = std::copy(rounded, rounded + kept, out);
+        } else {
+            out = writeDigits(out, rounded, exponent + 1, std::max(kept - exponent - 1, 0));
         }
-        std::snprintf(out, static_cast<std::size_t>(buffer + sizeof buffer - out), "e%c%02d",
-                      exponent < 0 ? '-' : '+', std::abs(exponent));
+        *out = '\0';
     }
 
 private:
@@ -149,6 +161,54 @@ private:
         return count_ > digits + 1 || (digits_[digits - 1] - '0') % 2 != 0;
     }
 
+    // The exact digits rounded to `digits` of them; returns the exponent of
+    // the first.
+    int round(int digits, char (&rounded)[kMaxDigits]) const {
+        int exponent = exponent_;
+        std::memset(rounded, '0', static_cast<std::size_t>(digits));
+        std::memcpy(rounded, digits_, static_cast<std::size_t>(std::min(count_, digits)));
+        if (count_ > digits && roundsUp(digits)) {
+            int i = digits - 1;
+            while (i >= 0 && rounded[i] == '9')
+                rounded[i--] = '0';
+            if (i >= 0) {
+                ++rounded[i];
+            } else {
+                rounded[0] = '1';
+                ++exponent;
+            }
+        }
+        return exponent;
+    }
+
+    char* writeSign(char* out) const {
+        if (std::signbit(value_))
+            *out++ = '-';
+        return out;
+    }
+
+    // `whole` digits, and a point followed by `fraction` more when there are
+    // any.
+    static char* writeDigits(char* out, const char* digits, int whole, int fraction) {
+        out = std::copy(digits, digits + whole, out);
+        if (fraction > 0) {
+            *out++ = '.';
+            out = std::copy(digits + whole, digits + whole + fraction, out);
+        }
+        return out;
+    }
+
+    // "e", the sign and at least two digits.
+    static void writeExponent(char* out, int exponent) {
+        *out++ = 'e';
+        *out++ = exponent < 0 ? '-' : '+';
+        const int magnitude = std::abs(exponent);
+        if (magnitude < 10)
+            *out++ = '0';
+        out = std::to_chars(out, out + 8, magnitude).ptr;
+        *out = '\0';
+    }
+
     Extended value_;
     bool exact_ = false;
     char digits_[kMostExactDigits + 1] = {};
@@ -158,9 +218,8 @@ private:
 
 // The value rounded to `digits` significant digits in "%Le" form, when that
 // reads back to the same bits.
-bool scientificText(const TScientificWriter& writer, Extended value, int digits,
-                    char (&buffer)[64]) {
-    writer.Write(digits, buffer);
+bool scientificText(const TDecimalWriter& writer, Extended value, int digits, char (&buffer)[64]) {
+    writer.WriteScientific(digits, buffer);
     const std::optional<Extended> back = parseWhole(buffer);
     return back && SameBits(*back, value);
 }
@@ -175,7 +234,7 @@ std::string ExactDecimalText(Extended value) {
     if (!std::isfinite(value))
         return {};
     // `shortest` holds the shortest text found so far that reads back.
-    const TScientificWriter writer(value);
+    const TDecimalWriter writer(value);
     char shortest[64];
     if (!scientificText(writer, value, kMaxDigits, shortest))
         return {};
@@ -201,7 +260,7 @@ std::string ExactDecimalText(Extended value) {
     const int exponent = std::atoi(std::strchr(shortest, 'e') + 1);
     const int precision = exponent >= low && exponent < kMaxDigits ? exponent + 1 : low;
     char general[64];
-    std::snprintf(general, sizeof general, "%.*Lg", precision, value);
+    writer.WriteGeneral(precision, general);
     // With as many digits as `shortest`, the text is the same number.
     if (precision == low)
         return general;
