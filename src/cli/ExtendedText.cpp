@@ -233,8 +233,8 @@ std::string ExactDecimalText(Extended value) {
     // named rather than decimal.
     if (!std::isfinite(value))
         return {};
-    // `shortest` holds the shortest text found so far that reads back.
     const TDecimalWriter writer(value);
+    // The shortest text found so far that reads back.
     char shortest[64];
     if (!scientificText(writer, value, kMaxDigits, shortest))
         return {};
