@@ -1,6 +1,7 @@
 #include "cli/ExtendedText.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <charconv>
@@ -99,9 +100,65 @@ public:
         *out = '\0';
     }
 
+    // Whether the value rounded to `digits` digits reads back as the value,
+    // decided from the exact digits when the rounded number's distance from
+    // the value is clearly below or beyond half the gap to the value's
+    // neighbour on that side. Nothing when it is too near to tell, or the
+    // digits are not known: the text must then be read back.
+    std::optional<bool> ReadsBack(int digits) const {
+        if (!exact_)
+            return std::nullopt;
+        if (count_ <= digits)
+            return true; // the text is the value itself
+        const bool up = roundsUp(digits);
+        // The distance's leading digits: the digits dropped, or, rounded up,
+        // what they lack of a unit in the last digit kept. The last exact
+        // digit is never a zero.
+        auto distanceDigit = [&](int i) {
+            const int digit = digits_[i] - '0';
+            if (!up)
+                return digit;
+            return i == count_ - 1 ? 10 - digit : 9 - digit;
+        };
+        int i = digits;
+        while (distanceDigit(i) == 0)
+            ++i;
+        std::uint64_t leading = 0;
+        const int end = std::min(count_, i + kLeadingDistanceDigits);
+        for (; i < end; ++i)
+            leading = leading * 10 + static_cast<std::uint64_t>(distanceDigit(i));
+        // The digit at i has the place value 10^(exponent_ - i).
+        const Extended distance = leading * powerOfTen(exponent_ - i + 1);
+        // Below a power of two the neighbour lies half as far.
+        const Extended half = !up && significand_ == 1 ? halfGap_ / 2 : halfGap_;
+        if (distance < half * (1 - kVerdictMargin))
+            return true;
+        if (distance > half * (1 + kVerdictMargin))
+            return false;
+        return std::nullopt;
+    }
+
 private:
     // The most significant digits of m 2^p for m < 2^64 and -125 < p < 64.
     static constexpr int kMostExactDigits = 160;
+    // The distance is worked out from this many of its leading digits, and
+    // is then off by less than 1e-16 of itself, powers of ten included; a
+    // verdict is given only where that cannot change it.
+    static constexpr int kLeadingDistanceDigits = 19;
+    static constexpr Extended kVerdictMargin = 1e-9L;
+
+    // 10^k for the place values of the exact digits, -200 <= k <= 40.
+    static Extended powerOfTen(int k) {
+        static constexpr int kLowest = -200;
+        static constexpr int kHighest = 40;
+        static const auto powers = [] {
+            std::array<Extended, kHighest - kLowest + 1> table{};
+            for (int j = kLowest; j <= kHighest; ++j)
+                table[static_cast<std::size_t>(j - kLowest)] = std::pow(10.0L, j);
+            return table;
+        }();
+        return powers[static_cast<std::size_t>(k - kLowest)];
+    }
 
     // Captures the significant digits of the value's exact expansion (its
     // trailing zeros dropped) and the exponent of the first. The value is
@@ -123,6 +180,8 @@ private:
         if (!SameBits(std::signbit(value_) ? -rebuilt : rebuilt, value_) || power > 63 ||
             power < -124)
             return false;
+        significand_ = significand;
+        halfGap_ = std::ldexp(1.0L, binaryExponent - 65);
         __extension__ using TWide = unsigned __int128;
         const int shift = power < 0 ? -power : 0;
         const TWide mask = (TWide{1} << shift) - 1;
@@ -214,13 +273,20 @@ private:
     char digits_[kMostExactDigits + 1] = {};
     int count_ = 0;
     int exponent_ = 0;
+    // The value is significand_ 2^p with significand_ odd; halfGap_ is half
+    // the gap to its neighbour above.
+    std::uint64_t significand_ = 0;
+    Extended halfGap_ = 0;
 };
 
-// The value rounded to `digits` significant digits in "%Le" form, when that
-// reads back to the same bits.
-bool scientificText(const TDecimalWriter& writer, Extended value, int digits, char (&buffer)[64]) {
-    writer.WriteScientific(digits, buffer);
-    const std::optional<Extended> back = parseWhole(buffer);
+// Whether the value rounded to `digits` significant digits reads back to the
+// same bits.
+bool readsBack(const TDecimalWriter& writer, Extended value, int digits) {
+    if (const std::optional<bool> known = writer.ReadsBack(digits))
+        return *known;
+    char text[64];
+    writer.WriteScientific(digits, text);
+    const std::optional<Extended> back = parseWhole(text);
     return back && SameBits(*back, value);
 }
 
@@ -234,9 +300,7 @@ std::string ExactDecimalText(Extended value) {
     if (!std::isfinite(value))
         return {};
     const TDecimalWriter writer(value);
-    // The shortest text found so far that reads back.
-    char shortest[64];
-    if (!scientificText(writer, value, kMaxDigits, shortest))
+    if (!readsBack(writer, value, kMaxDigits))
         return {};
     // Rounding to more digits never moves further from the value (a p-digit
     // number is a (p+1)-digit number too), so the digit count is bisected.
@@ -245,27 +309,25 @@ std::string ExactDecimalText(Extended value) {
     // all the same, since `high` always reads back.
     int low = 1;
     int high = kMaxDigits;
-    char buffer[64];
     while (low < high) {
         const int middle = (low + high) / 2;
-        if (scientificText(writer, value, middle, buffer)) {
+        if (readsBack(writer, value, middle))
             high = middle;
-            std::memcpy(shortest, buffer, sizeof buffer);
-        } else {
+        else
             low = middle + 1;
-        }
     }
+    char shortest[64];
+    writer.WriteScientific(low, shortest);
     // Whole numbers up to 21 digits read better without an exponent ("400"
     // rather than "4e+02").
     const int exponent = std::atoi(std::strchr(shortest, 'e') + 1);
     const int precision = exponent >= low && exponent < kMaxDigits ? exponent + 1 : low;
+    // The same number as the scientific text with as many digits.
+    if (precision != low && !readsBack(writer, value, precision))
+        return shortest;
     char general[64];
     writer.WriteGeneral(precision, general);
-    // With as many digits as `shortest`, the text is the same number.
-    if (precision == low)
-        return general;
-    const std::optional<Extended> back = parseWhole(general);
-    return back && SameBits(*back, value) ? general : shortest;
+    return general;
 }
 
 std::string ExactText(Extended value) {

@@ -118,9 +118,10 @@ std::string printfText(Extended value) {
     return readsBack(general) ? general : scientific;
 }
 
-TEST(ExtendedText, RoundsItsDigitsAsPrintfDoes) {
-    // Decimal ties at the 20th digit, nines that carry,
-    // and the ends of the range written out without printf.
+TEST(ExtendedText, FindsTheTextPrintfAndStrtoldFind) {
+    // Decimal ties at the 20th digit, nines that carry, the ends of the range
+    // written out without printf, and powers of two, below which the values
+    // that read back lie nearer than above.
     std::vector<Extended> values = {4611686018427387903.25L,
                                     4611686018427387903.75L,
                                     0.999999999999999999999L,
@@ -139,6 +140,8 @@ TEST(ExtendedText, RoundsItsDigitsAsPrintfDoes) {
         values.push_back(std::ldexp(static_cast<Extended>(significand), power - 63 * (i % 3 != 0)));
         values.push_back(std::nextafter(values.back(), 0.0L));
     }
+    for (int power = -124; power < 64; ++power)
+        values.push_back(std::ldexp(1.0L, power));
     for (const Extended value : values)
         ASSERT_EQ(ExactDecimalText(value), printfText(value)) << static_cast<double>(value);
 }
