@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace kova {
 
@@ -112,21 +113,22 @@ public:
             return true; // the text is the value itself
         const bool up = roundsUp(digits);
         // The distance's leading digits: the digits dropped, or, rounded up,
-        // what they lack of a unit in the last digit kept. The last exact
-        // digit is never a zero.
-        auto distanceDigit = [&](int i) {
-            const int digit = digits_[i] - '0';
-            if (!up)
-                return digit;
-            return i == count_ - 1 ? 10 - digit : 9 - digit;
-        };
+        // their complement to a unit in the last digit kept (9 - d for each,
+        // 10 - d for the last, which is never a zero).
+        const int last = count_ - 1;
         int i = digits;
-        while (distanceDigit(i) == 0)
+        while (i < last && digits_[i] == (up ? '9' : '0'))
             ++i;
-        std::uint64_t leading = 0;
         const int end = std::min(count_, i + kLeadingDistanceDigits);
-        for (; i < end; ++i)
-            leading = leading * 10 + static_cast<std::uint64_t>(distanceDigit(i));
+        std::uint64_t leading = 0;
+        if (up) {
+            for (; i < end; ++i)
+                leading = leading * 10 + static_cast<std::uint64_t>('9' - digits_[i]);
+            leading += end == count_;
+        } else {
+            for (; i < end; ++i)
+                leading = leading * 10 + static_cast<std::uint64_t>(digits_[i] - '0');
+        }
         // The digit at i has the place value 10^(exponent_ - i).
         const Extended distance = leading * powerOfTen(exponent_ - i + 1);
         // Below a power of two the neighbour lies half as far.
@@ -146,6 +148,17 @@ private:
     // verdict is given only where that cannot change it.
     static constexpr int kLeadingDistanceDigits = 19;
     static constexpr Extended kVerdictMargin = 1e-9L;
+    // The fraction's digits are worked out up to this many at a time.
+    static constexpr int kMostGroupDigits = 19;
+
+    // The encoding of 2^(biased - 16383).
+    static ExtendedBytes encodedPowerOfTwo(int biased) {
+        ExtendedBytes bytes{};
+        bytes[7] = 0x80;
+        bytes[8] = static_cast<std::uint8_t>(biased & 0xff);
+        bytes[9] = static_cast<std::uint8_t>(biased >> 8);
+        return bytes;
+    }
 
     // 10^k for the place values of the exact digits, -200 <= k <= 40.
     static Extended powerOfTen(int k) {
@@ -165,23 +178,24 @@ private:
     // m 2^p with m odd; its digits are worked out in 128-bit integers, which
     // hold m 2^p for p < 64 and, for p > -125, ten times its fraction.
     bool expand() {
-        int binaryExponent = 0;
-        const Extended fraction = std::frexp(std::fabs(value_), &binaryExponent);
-        const Extended scaled = std::ldexp(fraction, 64);
-        if (!(scaled >= 1 && scaled < 0x1p64L))
+        const ExtendedBytes bytes = EncodeExtended(value_);
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, bytes.data(), sizeof bits);
+        const int biased = (bytes[8] | bytes[9] << 8) & 0x7fff;
+        // Normal encodings only (the integer bit set, the exponent neither
+        // zero nor all ones): this turns away the encodings the arithmetic
+        // never produces, and values far out of range.
+        if (biased == 0 || biased == 0x7fff || bits >> 63 == 0)
             return false;
-        std::uint64_t significand = static_cast<std::uint64_t>(scaled);
-        const int zeros = std::countr_zero(significand);
-        significand >>= zeros;
-        const int power = binaryExponent - 64 + zeros;
-        // Only values whose bits are those of m 2^p: this turns away
-        // encodings the arithmetic never produces.
-        const Extended rebuilt = std::ldexp(static_cast<Extended>(significand), power);
-        if (!SameBits(std::signbit(value_) ? -rebuilt : rebuilt, value_) || power > 63 ||
-            power < -124)
+        // The value is bits 2^(biased - 16383 - 63).
+        const int zeros = std::countr_zero(bits);
+        const std::uint64_t significand = bits >> zeros;
+        const int power = biased - 16383 - 63 + zeros;
+        if (power > 63 || power < -124)
             return false;
         significand_ = significand;
-        halfGap_ = std::ldexp(1.0L, binaryExponent - 65);
+        // 2^(biased - 16383 - 64), the last bit's half.
+        halfGap_ = DecodeExtended(encodedPowerOfTwo(biased - 64));
         __extension__ using TWide = unsigned __int128;
         const int shift = power < 0 ? -power : 0;
         const TWide mask = (TWide{1} << shift) - 1;
@@ -192,19 +206,32 @@ private:
         exponent_ = -1;
         char reversed[40];
         int wholeDigits = 0;
-        for (; whole != 0; whole /= 10)
+        for (; whole > std::numeric_limits<std::uint64_t>::max(); whole /= 10)
             reversed[wholeDigits++] = static_cast<char>('0' + static_cast<int>(whole % 10));
+        for (auto small = static_cast<std::uint64_t>(whole); small != 0; small /= 10)
+            reversed[wholeDigits++] = static_cast<char>('0' + small % 10);
         while (wholeDigits > 0)
             digits_[count_++] = reversed[--wholeDigits];
         exponent_ += count_;
+        // The fraction's digits, as many at a time as the product with the
+        // rest, below 2^shift, leaves room for in 128 bits (3/10 < log10 2).
+        const int groupDigits = std::min(kMostGroupDigits, (128 - shift) * 3 / 10);
+        std::uint64_t groupScale = 1;
+        for (int k = 0; k < groupDigits; ++k)
+            groupScale *= 10;
         while (rest != 0) {
-            rest *= 10;
-            const char digit = static_cast<char>('0' + static_cast<int>(rest >> shift));
+            rest *= groupScale;
+            auto group = static_cast<std::uint64_t>(rest >> shift);
             rest &= mask;
-            if (count_ == 0 && digit == '0')
-                --exponent_;
-            else
-                digits_[count_++] = digit;
+            char groupText[kMostGroupDigits];
+            for (int k = groupDigits - 1; k >= 0; --k, group /= 10)
+                groupText[k] = static_cast<char>('0' + group % 10);
+            for (int k = 0; k < groupDigits; ++k) {
+                if (count_ == 0 && groupText[k] == '0')
+                    --exponent_;
+                else
+                    digits_[count_++] = groupText[k];
+            }
         }
         while (count_ > 1 && digits_[count_ - 1] == '0')
             --count_;
