@@ -176,7 +176,8 @@ private:
     // Captures the significant digits of the value's exact expansion (its
     // trailing zeros dropped) and the exponent of the first. The value is
     // m 2^p with m odd; its digits are worked out in 128-bit integers, which
-    // hold m 2^p for p < 64 and, for p > -125, ten times its fraction.
+    // hold m 2^p for p < 64 and, for p > -125, its fraction times ten or a
+    // higher power of ten.
     bool expand() {
         const ExtendedBytes bytes = EncodeExtended(value_);
         std::uint64_t bits = 0;
