@@ -23,4 +23,10 @@ inline void PrefetchLine(const void* address) {
     __builtin_prefetch(address);
 }
 
+// The same for a line about to be written: the processor is asked to take it
+// over from any other core holding a copy.
+inline void PrefetchLineForWrite(const void* address) {
+    __builtin_prefetch(address, 1);
+}
+
 } // namespace kova

@@ -498,8 +498,10 @@ void TConcurrentStepper::TBandWalk::Run(TConcurrentStepper& stepper, unsigned ba
             }
         }
         PrefetchStepData(bugs_, k + 1);
-        if (frame_.Neighbours != nullptr && k + 1 < bugs_.size())
+        if (frame_.Neighbours != nullptr && k + 1 < bugs_.size()) {
             frame_.Neighbours->PrefetchSearch(bugs_[k + 1]->Position, stepper.searchRange_);
+            frame_.Neighbours->PrefetchUpdate(entries_[k + 1].Index);
+        }
         step(k);
         publish(k + 1);
     }

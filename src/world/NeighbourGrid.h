@@ -109,6 +109,15 @@ public:
 
     // A member's state, for a neighbour about to be read.
     void PrefetchState(std::uint32_t index) const { PrefetchLine(&states_[index]); }
+    // What Update writes for member `index` of a grid built for concurrent
+    // steps. Another core filed the entry, and read the state while
+    // capturing it, so both are most often in its cache rather than this
+    // core's.
+    void PrefetchUpdate(std::uint32_t index) const {
+        const TPlace& place = placeOfMember_[index];
+        PrefetchLineForWrite(&states_[index]);
+        PrefetchLineForWrite(&rowEntries_[place.Row][place.Slot]);
+    }
     // The entries that a search around `point` as far as `range` will read.
     // Only a grid too large for the processor's cache asks for them; in a
     // smaller one they are most often there already, and asking costs more
