@@ -320,14 +320,28 @@ bool readsBack(const TDecimalWriter& writer, Extended value, int digits) {
 
 } // namespace
 
-std::string ExactDecimalText(Extended value) {
-    if (value == 0)
-        return std::signbit(value) ? "-0.0" : "0";
+bool HasExactDecimalText(Extended value) {
     // "%Le" writes the infinities as "inf", which strtold reads back; they are
     // named rather than decimal.
     if (!std::isfinite(value))
+        return false;
+    // strtold gives every number its nearest value in the canonical encoding:
+    // the integer bit set, or clear with the exponent zero (zero and the
+    // denormals). Rounded to 21 digits, that is the value itself. The
+    // unnormals and pseudo-denormals no text reads back to.
+    const ExtendedBytes bytes = EncodeExtended(value);
+    const bool integerBit = (bytes[7] & 0x80) != 0;
+    const bool exponentZero = bytes[8] == 0 && (bytes[9] & 0x7f) == 0;
+    return integerBit != exponentZero;
+}
+
+std::string ExactDecimalText(Extended value) {
+    if (!HasExactDecimalText(value))
         return {};
+    if (value == 0)
+        return std::signbit(value) ? "-0.0" : "0";
     const TDecimalWriter writer(value);
+    // Only a strtold that misreads its own precision could fail here.
     if (!readsBack(writer, value, kMaxDigits))
         return {};
     // Rounding to more digits never moves further from the value (a p-digit

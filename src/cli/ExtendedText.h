@@ -17,6 +17,10 @@ namespace kova {
 // reproduces: NaN, the infinities and encodings the arithmetic never produces.
 std::string ExactDecimalText(Extended value);
 
+// Whether ExactDecimalText has a text for the value, told from its encoding
+// alone: every finite value the arithmetic produces has one.
+bool HasExactDecimalText(Extended value);
+
 // ExactDecimalText where it exists; otherwise "inf", "-inf", "nan" or "-nan"
 // when that name reads back to the same bits, and for anything else "x80:"
 // followed by the ten bytes of the file encoding in hexadecimal.

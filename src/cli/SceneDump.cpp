@@ -21,7 +21,7 @@ TSceneJson nameJson(const std::string& name) {
 }
 
 TSceneJson extendedJson(Extended value) {
-    if (ExactDecimalText(value).empty())
+    if (!HasExactDecimalText(value))
         return ExactText(value);
     return value;
 }

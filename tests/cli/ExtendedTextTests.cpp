@@ -43,6 +43,7 @@ TEST(ExtendedText, ReadsBackEveryKindOfFiniteValueBitForBit) {
     };
     for (const Extended value : values) {
         const std::string text = ExactDecimalText(value);
+        ASSERT_TRUE(HasExactDecimalText(value)) << static_cast<double>(value);
         ASSERT_FALSE(text.empty()) << static_cast<double>(value);
         const auto back = ParseExactText(text);
         ASSERT_TRUE(back.has_value()) << text;
@@ -69,11 +70,13 @@ TEST(ExtendedText, ReadsBackPseudoRandomBitPatterns) {
         bytes[8] = static_cast<std::uint8_t>(top);
         bytes[9] = static_cast<std::uint8_t>(top >> 8);
         const Extended value = DecodeExtended(bytes);
-        const auto back = ParseExactText(ExactText(value));
-        ASSERT_TRUE(back.has_value());
-        ASSERT_TRUE(SameBits(*back, value)) << ExactText(value);
+        ASSERT_TRUE(HasExactDecimalText(value));
+        const std::string text = ExactDecimalText(value);
+        const auto back = ParseExactText(text);
+        ASSERT_TRUE(back.has_value()) << text;
+        ASSERT_TRUE(SameBits(*back, value)) << text;
         // Sign, 21 digits, point, "e-" and four exponent digits at most.
-        ASSERT_LE(ExactText(value).size(), 29U);
+        ASSERT_LE(text.size(), 29U);
     }
 }
 
@@ -166,6 +169,7 @@ TEST(ExtendedText, KeepsEncodingsTheArithmeticNeverMakesAsBytes) {
     const Extended payloadNan = FromBytes({0x34, 0x12, 0, 0, 0, 0, 0, 0xC0, 0xFF, 0x7F});
     EXPECT_EQ(ExactText(unnormal), "x80:0000000000000040ff3f");
     for (const Extended value : {unnormal, pseudoDenormal, payloadNan}) {
+        EXPECT_FALSE(HasExactDecimalText(value));
         const std::string text = ExactText(value);
         EXPECT_EQ(text.substr(0, 4), "x80:");
         EXPECT_TRUE(SameBits(*ParseExactText(text), value)) << text;
