@@ -325,10 +325,10 @@ bool HasExactDecimalText(Extended value) {
     // named rather than decimal.
     if (!std::isfinite(value))
         return false;
-    // strtold gives every number its nearest value in the canonical encoding:
-    // the integer bit set, or clear with the exponent zero (zero and the
-    // denormals). Rounded to 21 digits, that is the value itself. The
-    // unnormals and pseudo-denormals no text reads back to.
+    // strtold reads every number as its nearest value in the canonical
+    // encoding: the integer bit set, or clear with the exponent zero (zero and
+    // the denormals). Any such value rounded to 21 digits reads back to
+    // itself; no text reads back to the unnormals and pseudo-denormals.
     const ExtendedBytes bytes = EncodeExtended(value);
     const bool integerBit = (bytes[7] & 0x80) != 0;
     const bool exponentZero = bytes[8] == 0 && (bytes[9] & 0x7f) == 0;

@@ -110,9 +110,9 @@ public:
     // A member's state, for a neighbour about to be read.
     void PrefetchState(std::uint32_t index) const { PrefetchLine(&states_[index]); }
     // What Update writes for member `index` of a grid built for concurrent
-    // steps. Another core filed the entry, and read the state while
-    // capturing it, so both are most often in its cache rather than this
-    // core's.
+    // steps. For about half the members another core filed the entry and
+    // read the state while capturing it; asking ahead to own both lines
+    // saves the step from waiting for them.
     void PrefetchUpdate(std::uint32_t index) const {
         const TPlace& place = placeOfMember_[index];
         PrefetchLineForWrite(&states_[index]);
