@@ -38,6 +38,21 @@ std::optional<Extended> parseWhole(const char* text) {
     return parseWhole(text, std::strlen(text));
 }
 
+// The fields of a value's 80-bit encoding: the significand with its
+// explicit integer bit on top, and the biased exponent.
+struct TEncodedFields {
+    std::uint64_t Significand;
+    int BiasedExponent;
+    bool IntegerBit() const { return Significand >> 63 != 0; }
+};
+
+TEncodedFields encodedFields(Extended value) {
+    const ExtendedBytes bytes = EncodeExtended(value);
+    std::uint64_t significand = 0;
+    std::memcpy(&significand, bytes.data(), sizeof significand);
+    return {significand, (bytes[8] | bytes[9] << 8) & 0x7fff};
+}
+
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -179,14 +194,13 @@ private:
     // hold m 2^p for p < 64 and, for p > -125, its fraction times ten or a
     // higher power of ten.
     bool expand() {
-        const ExtendedBytes bytes = EncodeExtended(value_);
-        std::uint64_t bits = 0;
-        std::memcpy(&bits, bytes.data(), sizeof bits);
-        const int biased = (bytes[8] | bytes[9] << 8) & 0x7fff;
+        const TEncodedFields fields = encodedFields(value_);
+        const std::uint64_t bits = fields.Significand;
+        const int biased = fields.BiasedExponent;
         // Normal encodings only (the integer bit set, the exponent neither
         // zero nor all ones): this turns away the encodings the arithmetic
         // never produces, and values far out of range.
-        if (biased == 0 || biased == 0x7fff || bits >> 63 == 0)
+        if (biased == 0 || biased == 0x7fff || !fields.IntegerBit())
             return false;
         // The value is bits 2^(biased - 16383 - 63).
         const int zeros = std::countr_zero(bits);
@@ -329,10 +343,8 @@ bool HasExactDecimalText(Extended value) {
     // encoding: the integer bit set, or clear with the exponent zero (zero and
     // the denormals). Any such value rounded to 21 digits reads back to
     // itself; no text reads back to the unnormals and pseudo-denormals.
-    const ExtendedBytes bytes = EncodeExtended(value);
-    const bool integerBit = (bytes[7] & 0x80) != 0;
-    const bool exponentZero = bytes[8] == 0 && (bytes[9] & 0x7f) == 0;
-    return integerBit != exponentZero;
+    const TEncodedFields fields = encodedFields(value);
+    return fields.IntegerBit() != (fields.BiasedExponent == 0);
 }
 
 std::string ExactDecimalText(Extended value) {
