@@ -1,5 +1,7 @@
 #include "cli/ExtendedText.h"
 
+#include "cli/HexText.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -51,16 +53,6 @@ TEncodedFields encodedFields(Extended value) {
     std::uint64_t significand = 0;
     std::memcpy(&significand, bytes.data(), sizeof significand);
     return {significand, (bytes[8] | bytes[9] << 8) & 0x7fff};
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // Writes a value rounded to any number of significant digits, as printf's
@@ -393,28 +385,16 @@ std::string ExactText(Extended value) {
         if (named && SameBits(*named, value))
             return name;
     }
-    static const char* const hex = "0123456789abcdef";
-    text = kEncodingPrefix;
-    for (const std::uint8_t byte : EncodeExtended(value)) {
-        text += hex[byte >> 4];
-        text += hex[byte & 15];
-    }
-    return text;
+    return std::string(kEncodingPrefix) + HexText(EncodeExtended(value));
 }
 
 std::optional<Extended> ParseExactText(std::string_view text) {
     if (text.substr(0, kEncodingPrefix.size()) == kEncodingPrefix) {
-        const std::string_view digits = text.substr(kEncodingPrefix.size());
+        const std::optional<std::string> read = BytesOfHexText(text.substr(kEncodingPrefix.size()));
         ExtendedBytes bytes{};
-        if (digits.size() != 2 * bytes.size())
+        if (!read || read->size() != bytes.size())
             return std::nullopt;
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            const int high = hexDigit(digits[2 * i]);
-            const int low = hexDigit(digits[2 * i + 1]);
-            if (high < 0 || low < 0)
-                return std::nullopt;
-            bytes[i] = static_cast<std::uint8_t>(high * 16 + low);
-        }
+        std::copy(read->begin(), read->end(), bytes.begin());
         return DecodeExtended(bytes);
     }
     // strtold skips leading blanks; a number in a scene or trace has none.

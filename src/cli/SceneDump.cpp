@@ -1,4 +1,5 @@
 #include "cli/ExtendedText.h"
+#include "cli/HexText.h"
 #include "cli/SceneJson.h"
 #include "simulation/Simulation.h"
 #include "steering/SteeringBehaviour.h"
@@ -10,14 +11,7 @@ namespace {
 TSceneJson nameJson(const std::string& name) {
     if (IsValidUtf8(name))
         return name;
-    static const char* const hex = "0123456789abcdef";
-    std::string bytes;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        bytes += hex[byte >> 4];
-        bytes += hex[byte & 15];
-    }
-    return TSceneJson{{"bytes", bytes}};
+    return TSceneJson{{"bytes", HexText(name)}};
 }
 
 TSceneJson extendedJson(Extended value) {

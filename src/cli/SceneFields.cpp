@@ -1,6 +1,10 @@
 #include "cli/SceneFields.h"
 
 #include "cli/ExtendedText.h"
+#include "cli/HexText.h"
+
+#include <optional>
+#include <utility>
 
 namespace kova {
 
@@ -44,20 +48,6 @@ bool ReadBoolean(const TSceneJson& value, const std::string& path) {
     return value.get<bool>();
 }
 
-namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
-
 std::string ReadName(const TSceneJson& value, const std::string& path) {
     if (value.is_string())
         return value.get<std::string>();
@@ -68,17 +58,9 @@ std::string ReadName(const TSceneJson& value, const std::string& path) {
         return true;
     };
     if (value.is_object() && value.contains("bytes") && value["bytes"].is_string() && onlyBytes()) {
-        const std::string& hex = value["bytes"].get_ref<const std::string&>();
-        std::string bytes;
-        for (std::size_t i = 0; i + 1 < hex.size() && hex.size() % 2 == 0; i += 2) {
-            const int high = hexValue(hex[i]);
-            const int low = hexValue(hex[i + 1]);
-            if (high < 0 || low < 0)
-                break;
-            bytes += static_cast<char>(high * 16 + low);
-        }
-        if (bytes.size() * 2 == hex.size())
-            return bytes;
+        if (std::optional<std::string> bytes =
+                BytesOfHexText(value["bytes"].get_ref<const std::string&>()))
+            return *std::move(bytes);
     }
     SceneFail(path, "expected a string");
 }

@@ -94,6 +94,7 @@ const ErrorCase kErrorCases[] = {
     {R"({"groups": [{"members": [{"shape": {"size": 5}}]}]})",
      "groups[0].members[0].shape.size: expected an array of two numbers"},
     {R"({"groups": [{"name": {"bytes": "4g"}}]})", "groups[0].name: expected a string"},
+    {R"({"groups": [{"name": {"bytes": "414"}}]})", "groups[0].name: expected a string"},
     {R"({"randomSeed": -1})", "randomSeed: expected an integer from 0 to 4294967295"},
     {R"({"groups": [{"randomMembers": {"count": 3}}]})",
      "groups[0].randomMembers.rectangle: expected [x1, y1, x2, y2]"},
