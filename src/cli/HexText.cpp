@@ -14,28 +14,22 @@ int digitValue(char c) {
     return -1;
 }
 
-void appendByte(std::string& text, std::uint8_t byte) {
-    static constexpr std::string_view kDigits = "0123456789abcdef";
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 15];
-}
-
 } // namespace
 
 std::string HexText(std::span<const std::uint8_t> bytes) {
+    static constexpr std::string_view kDigits = "0123456789abcdef";
     std::string text;
     text.reserve(2 * bytes.size());
-    for (const std::uint8_t byte : bytes)
-        appendByte(text, byte);
+    for (const std::uint8_t byte : bytes) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 15];
+    }
     return text;
 }
 
 std::string HexText(std::string_view bytes) {
-    std::string text;
-    text.reserve(2 * bytes.size());
-    for (const char c : bytes)
-        appendByte(text, static_cast<std::uint8_t>(c));
-    return text;
+    // Any object may be read as unsigned chars, which std::uint8_t is here.
+    return HexText(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
 std::optional<std::string> BytesOfHexText(std::string_view text) {
